@@ -1,0 +1,89 @@
+// Program entry: opens the program's own file, builds the CRC-32 table, locates the attached
+// archive, then shows the main dialog, builds a package or explains the usage.
+#include "app/startup.h"
+#include "app/cmdline.h"
+#include "app/state.h"
+#include "archive/crc32.h"
+#include "package/locator.h"
+#include "util/fatal.h"
+#include "util/memory.h"
+#include "util/paths.h"
+#include "util/strings.h"
+
+HINSTANCE ModuleInstance;
+HWND MainDialogHandle;
+
+static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
+static const char UsageText[] =
+    "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
+
+// Packages are run from download folders: a DLL planted beside them must never be loaded.
+// Only the System32 directory is searched, where the system allows that; otherwise at least the
+// current directory is taken out of the search.
+static void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  SetDllDirectoryA("");
+}
+
+// Closes the package file and frees the CRC-32 table however the run below it ends.
+struct StartupResources {
+  StartupResources() {
+    CrcTable = static_cast<uint32_t*>(MemAlloc(CrcTableBlockSize));
+    BuildCrcTable();
+  }
+  ~StartupResources() {
+    if (!CloseHandle(reinterpret_cast<HANDLE>(ArchiveHandle)))
+      MessageBoxA(nullptr, "Error closing file", "Error", MB_OK | MB_ICONHAND);
+    MemFree(CrcTable);
+    CrcTable = nullptr;
+  }
+};
+
+// Starts setup.exe from ExtractDir, which becomes the current directory it inherits. The full
+// path keeps the system from taking a setup.exe out of the package's own directory instead.
+static void RunSetup() {
+  if (!SetCurrentDirectoryA(ExtractDir)) FatalFileError();
+  char name[] = "setup.exe";
+  if (!PathExists(name)) return;
+  char command[MAX_PATH + 3] = "\"";
+  const DWORD length = GetFullPathNameA(name, MAX_PATH, command + 1, nullptr);
+  if (length == 0 || length >= MAX_PATH) return;
+  StrAppend(command, "\"", sizeof command);
+  WinExec(command, SW_SHOWNORMAL);
+}
+
+int RunProgram() {
+  ModuleInstance = GetModuleHandleA(nullptr);
+  char ownPath[MAX_PATH + 1];
+  const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+  ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+  char argument1[ArgumentSize];
+  GetCommandArgument(GetCommandLineA(), 1, argument1, sizeof argument1);
+
+  ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (ArchiveHandle == NoFile) {
+    MessageBoxA(nullptr, ownPath, "Couldn't open...", MB_OK | MB_ICONHAND);
+    return 0;
+  }
+  bool dialogShown = false;
+  {
+    StartupResources resources;
+    ArchiveOffset = LocateArchive(ownPath, argument1);
+    if (ArchiveOffset == 0) {
+      if (argument1[0] == 0) MessageBoxA(nullptr, UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
+    } else {
+      dialogShown = true;
+    }
+  }
+  if (dialogShown && ExtractionOk && OptRunSetup) RunSetup();
+  return 0;
+}
+
+extern "C" void __stdcall ZelvixEntry() {
+  RestrictDllSearch();
+  ExitProcess(RunProgram());
+}

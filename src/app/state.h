@@ -1,0 +1,52 @@
+// The program-wide working state: one instance per process, read and written directly by the
+// start-up, the locator, the decoders, the extraction walk and the dialogs.
+#pragma once
+#include <cstdint>
+#include "archive/local_header.h"
+#include "util/file_io.h"
+
+constexpr uint32_t ExtractDirSize = 256;        // 255 characters and the terminating zero
+constexpr uint32_t OptExtractPathSize = 242;    // the options block yields at most 241 characters
+constexpr uint32_t PasswordBufferSize = 25;     // the password dialog takes at most 24 characters
+constexpr uint32_t FileNameSize = 256;          // a file-name part: at most 255 characters
+
+enum OverwritePolicy : uint8_t { OverwriteAlways = 0, OverwriteSkip = 1, OverwriteAsk = 2 };
+
+struct DecryptionKeys { uint32_t Key0, Key1, Key2; };
+
+// Options, from the options block.
+extern bool OptAutoStart;
+extern bool OptAutoClose;
+extern bool OptRunSetup;
+extern bool OptTempDir;
+extern char OptExtractPath[OptExtractPathSize];
+
+// Package and archive access.
+extern FileHandle ArchiveHandle;
+extern int32_t ArchiveOffset;
+extern int32_t LastSeekPos;
+extern LocalFileHeader LocalHeader;
+extern int32_t CompressedLeft;
+
+// Output and checking.
+extern FileHandle OutputHandle;
+extern uint32_t* CrcTable;
+extern uint32_t RunningCrc;
+extern bool ExtractionOk;
+
+// Decryption.
+extern DecryptionKeys CryptKeys;
+extern char Password[PasswordBufferSize];
+extern char PasswordBuffer[PasswordBufferSize];
+extern int32_t PasswordLength;
+
+// User choices.
+extern char ExtractDir[ExtractDirSize];
+extern bool ArchiveHasPaths;
+extern uint8_t OverwriteMode;
+extern bool OverwriteAnswer;
+extern char ExistingFileName[FileNameSize];
+extern int32_t ListSearchIndex;
+
+// Puts every member back to its initial value, CrcTable excepted (tests call this between cases).
+void ResetExtractorState();

@@ -1,0 +1,16 @@
+// CRC-32 table and byte step. Start-up allocates the table block and calls BuildCrcTable once,
+// before the archive is located; the table is read-only afterwards.
+#include "archive/crc32.h"
+#include "app/state.h"
+
+void BuildCrcTable() {
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t v = i;
+    for (int bit = 0; bit < 8; ++bit) v = (v & 1) ? (v >> 1) ^ CrcPolynomial : v >> 1;
+    CrcTable[i] = v;
+  }
+}
+
+uint32_t CrcStep(uint8_t b, uint32_t crc) {
+  return CrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
+}

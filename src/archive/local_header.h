@@ -1,0 +1,41 @@
+// ZIP local file header reader: reads the fixed 30-byte part at the package file's current
+// position into LocalHeader and primes CompressedLeft. Called by the extraction walk.
+#pragma once
+#include <cstdint>
+
+constexpr uint32_t ZipLocalHeaderSignature = 0x04034B50;  // "PK\3\4" read little-endian
+constexpr uint32_t ZipCentralHeaderSignature = 0x02014B50;  // "PK\1\2"
+constexpr uint32_t LocalHeaderSize = 30;
+
+constexpr uint16_t FlagEncrypted = 0x0001;      // traditional PKWARE encryption
+constexpr uint16_t FlagDataDescriptor = 0x0008; // CRC-32 and sizes follow the data
+
+// The fixed part of a local file header, field for field as stored (little-endian, packed).
+#pragma pack(push, 1)
+struct LocalFileHeader {
+  uint32_t Signature;
+  uint16_t VersionNeeded;
+  uint16_t Flags;
+  uint16_t Method;
+  uint16_t ModTime;
+  uint16_t ModDate;
+  uint32_t Crc32;
+  uint32_t CompressedSize;
+  uint32_t UncompressedSize;
+  uint16_t NameLength;
+  uint16_t ExtraLength;
+};
+#pragma pack(pop)
+static_assert(sizeof(LocalFileHeader) == LocalHeaderSize, "a local header is 30 bytes");
+
+// Decodes 30 stored bytes into a header record with explicit little-endian loads.
+LocalFileHeader DecodeLocalHeader(const uint8_t* bytes);
+
+// Reads 30 bytes from ArchiveHandle into LocalHeader. True when they begin with the local-header
+// signature; then CompressedLeft := CompressedSize, otherwise CompressedLeft := 0.
+// A failed or short read does not return: "Error reading header... Corrupted archive!" is shown
+// (caption "Zelvix Error", no icon) and the program ends with exit code 1.
+bool ReadLocalHeader();
+
+// Ends the program after a header that could not be read (the message above, exit code 1).
+[[noreturn]] void ReportCorruptedArchive();

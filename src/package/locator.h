@@ -1,0 +1,24 @@
+// Attached-archive locator: finds the ZIP archive appended to a package on a 256-byte boundary,
+// reads the options block in front of it and, for "-z", writes the archive out as a ZIP file.
+// Start-up calls LocateArchive once, before any dialog exists.
+#pragma once
+#include <cstdint>
+#include "util/file_io.h"
+
+constexpr uint32_t LocatorBlockSize = 256;
+
+// Scans ownPath; returns the archive's offset (0 when none is attached) after reading the options
+// into the option members. With argument1 exactly "-z" the archive is dumped to ownPath minus its
+// last four characters + "_.zip" ("Unable to rewrite..." when that file cannot be created).
+// Every other open, read, write, seek or close failure is fatal.
+int32_t LocateArchive(const char* ownPath, const char* argument1);
+
+// The offset of the first 256-byte-aligned block of f that begins with "PK\3\4", or 0 when none
+// does (an archive at offset 0 has no options block in front of it and does not count).
+int32_t FindArchiveOffset(FileHandle f);
+
+// Copies everything from offset to the end of f into a new file. False when it cannot be created.
+bool DumpArchive(FileHandle f, int32_t offset, const char* dumpName);
+
+// Reads the options block at offset - 256 into the option members.
+void ReadPackageOptions(FileHandle f, int32_t offset);

@@ -1,0 +1,23 @@
+// File access seam of the portable core: open, read, write, seek and close one file.
+// Implemented over Win32 handles (file_io_win32.cpp) and POSIX descriptors (file_io_posix.cpp).
+#pragma once
+#include <cstdint>
+
+// A Win32 HANDLE value or a POSIX descriptor; NoFile is INVALID_HANDLE_VALUE / -1 alike.
+using FileHandle = intptr_t;
+constexpr FileHandle NoFile = -1;
+
+// Opens an existing file for reading, others may read and write it meanwhile. NoFile on failure.
+FileHandle FileOpenRead(const char* name);
+// Creates or truncates a file for reading and writing. NoFile on failure.
+FileHandle FileCreate(const char* name);
+// Closes the file; false when the system reports a failure.
+bool FileClose(FileHandle f);
+// Reads up to count bytes. Returns the number read (0 at the end of the file), -1 on failure.
+int32_t FileRead(FileHandle f, void* buffer, uint32_t count);
+// Writes count bytes. Returns the number the system reports as written, -1 on failure.
+int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count);
+// Moves to an absolute position. Returns that position, or -1 on failure.
+int32_t FileSeek(FileHandle f, int32_t position);
+// The system's error code of the last failed call above (GetLastError or errno).
+uint32_t LastFileError();

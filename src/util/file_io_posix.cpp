@@ -1,0 +1,46 @@
+// File access seam over POSIX descriptors (native builds: tests, fuzzing, zelvix-pack).
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include "util/file_io.h"
+
+FileHandle FileOpenRead(const char* name) {
+  const int fd = open(name, O_RDONLY | O_CLOEXEC);
+  return fd < 0 ? NoFile : FileHandle(fd);
+}
+
+FileHandle FileCreate(const char* name) {
+  const int fd = open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return fd < 0 ? NoFile : FileHandle(fd);
+}
+
+bool FileClose(FileHandle f) { return close(int(f)) == 0; }
+
+int32_t FileRead(FileHandle f, void* buffer, uint32_t count) {
+  uint32_t done = 0;  // a regular file delivers what it has; pipes may need several reads
+  while (done < count) {
+    const ssize_t got = read(int(f), static_cast<char*>(buffer) + done, count - done);
+    if (got < 0) { if (errno == EINTR) continue; return done > 0 ? int32_t(done) : -1; }
+    if (got == 0) break;
+    done += uint32_t(got);
+  }
+  return int32_t(done);
+}
+
+int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
+  uint32_t done = 0;
+  while (done < count) {
+    const ssize_t put = write(int(f), static_cast<const char*>(buffer) + done, count - done);
+    if (put < 0) { if (errno == EINTR) continue; return done > 0 ? int32_t(done) : -1; }
+    done += uint32_t(put);
+  }
+  return int32_t(done);
+}
+
+int32_t FileSeek(FileHandle f, int32_t position) {
+  if (position < 0) return -1;
+  const off_t reached = lseek(int(f), position, SEEK_SET);
+  return reached < 0 ? -1 : int32_t(reached);
+}
+
+uint32_t LastFileError() { return uint32_t(errno); }

@@ -1,0 +1,38 @@
+// File access seam over Win32 handles.
+#include <windows.h>
+#include "util/file_io.h"
+
+static HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
+
+FileHandle FileOpenRead(const char* name) {
+  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle FileCreate(const char* name) {
+  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool FileClose(FileHandle f) { return CloseHandle(H(f)) != FALSE; }
+
+int32_t FileRead(FileHandle f, void* buffer, uint32_t count) {
+  DWORD got = 0;
+  if (!ReadFile(H(f), buffer, count, &got, nullptr)) return -1;
+  return int32_t(got);
+}
+
+int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
+  DWORD written = 0;
+  if (!WriteFile(H(f), buffer, count, &written, nullptr)) return -1;
+  return int32_t(written);
+}
+
+int32_t FileSeek(FileHandle f, int32_t position) {
+  if (position < 0) return -1;
+  const DWORD reached = SetFilePointer(H(f), position, nullptr, FILE_BEGIN);
+  return reached == INVALID_SET_FILE_POINTER ? -1 : int32_t(reached);
+}
+
+uint32_t LastFileError() { return GetLastError(); }

@@ -1,0 +1,14 @@
+// Heap blocks from the process heap; a failed allocation is fatal (error 203).
+#include <windows.h>
+#include "util/fatal.h"
+#include "util/memory.h"
+
+void* MemAlloc(uint32_t size) {
+  void* block = HeapAlloc(GetProcessHeap(), 0, size);
+  if (block == nullptr) FATAL_ERROR(OutOfMemoryError);
+  return block;
+}
+
+void MemFree(void* block) {
+  if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
+}

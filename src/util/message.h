@@ -1,0 +1,11 @@
+// Message boxes of the program: modal, no owner window. The POSIX build prints them to stderr,
+// so the portable core and the command-line tool share the same calls.
+#pragma once
+#include <cstdint>
+
+// Styles and answers, with the values of the Win32 API.
+constexpr uint32_t MsgOk = 0x00, MsgYesNo = 0x04;
+constexpr uint32_t MsgIconError = 0x10, MsgIconQuestion = 0x20, MsgIconWarning = 0x30, MsgIconInfo = 0x40;
+constexpr int MsgAnswerYes = 6, MsgAnswerNo = 7;
+
+int ShowMessage(const char* text, const char* caption, uint32_t style);

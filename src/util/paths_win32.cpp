@@ -1,0 +1,46 @@
+// Existence tests, directory creation and the temporary directory (see paths.h).
+#include <windows.h>
+#include "util/paths.h"
+#include "util/strings.h"
+
+bool PathExists(char* buffer) {
+  const uint32_t length = ZStrLength(buffer);
+  if (length == 0) return false;
+  char pattern[PatternBufferSize];
+  const char* search = buffer;
+  if (buffer[length - 1] == '\\') {
+    // The path without its backslash, then "*.*": length - 1 + 3 characters and the zero.
+    if (length + 3 > PatternBufferSize) return false;
+    for (uint32_t i = 0; i + 1 < length; ++i) pattern[i] = buffer[i];
+    StrCopy(pattern + length - 1, "*.*", 4);
+    search = SlashesToBackslashes(pattern);
+  } else {
+    SlashesToBackslashes(buffer);
+  }
+  WIN32_FIND_DATAA found;
+  const HANDLE h = FindFirstFileA(search, &found);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  return h != INVALID_HANDLE_VALUE;
+}
+
+void ForceDirectories(const char* dir) {
+  char path[MAX_PATH + 1];
+  if (!StrCopy(path, dir, sizeof path)) return;  // longer than any directory the system creates
+  uint32_t length = ZStrLength(path);
+  if (length > 0 && path[length - 1] == '\\') path[--length] = 0;
+  if (length < 3) return;
+  if (PathExists(path)) return;
+  char parent[MAX_PATH + 1];
+  ExtractFileDir(path, parent, sizeof parent);
+  ForceDirectories(parent);
+  CreateDirectoryA(path, nullptr);
+}
+
+void GetTempDirectory(char* dest, uint32_t size) {
+  char buffer[1024];
+  const DWORD length = GetTempPathA(1023, buffer);
+  dest[0] = 0;
+  if (length == 0 || length > 1023) return;
+  buffer[length] = 0;
+  if (!StrCopy(dest, buffer, size)) dest[0] = 0;
+}
