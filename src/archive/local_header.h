@@ -10,8 +10,8 @@ constexpr uint32_t LocalHeaderSize = 30;
 constexpr uint16_t FlagEncrypted = 0x0001;      // traditional PKWARE encryption
 constexpr uint16_t FlagDataDescriptor = 0x0008; // CRC-32 and sizes follow the data
 
-// The fixed part of a local file header, field for field as stored (little-endian, packed).
-#pragma pack(push, 1)
+// The fixed part of a local file header, field for field in stored order. The 30 stored bytes
+// are decoded with explicit little-endian loads, so the record itself keeps natural alignment.
 struct LocalFileHeader {
   uint32_t Signature;
   uint16_t VersionNeeded;
@@ -25,8 +25,6 @@ struct LocalFileHeader {
   uint16_t NameLength;
   uint16_t ExtraLength;
 };
-#pragma pack(pop)
-static_assert(sizeof(LocalFileHeader) == LocalHeaderSize, "a local header is 30 bytes");
 
 // Decodes 30 stored bytes into a header record with explicit little-endian loads.
 LocalFileHeader DecodeLocalHeader(const uint8_t* bytes);

@@ -12,7 +12,7 @@ bool ComposeOptionsBlock(const char* options, const char* extPath, uint8_t* bloc
   // Missing flag characters are '0'; characters past the fourth are dropped.
   bool ended = false;
   for (uint32_t i = 0; i < 4; ++i) {
-    if (options[i] == 0) ended = true;
+    if (!ended && options[i] == 0) ended = true;
     block[at++] = uint8_t(ended ? '0' : options[i]);
   }
   block[at++] = ' ';

@@ -1,0 +1,177 @@
+// Options block, locator and local-header reader on real files (POSIX file seam).
+#include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include "app/state.h"
+#include "package/locator.h"
+#include "package/options_block.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string Block(const char* options, const char* path) {
+  uint8_t block[OptionsBlockSize];
+  EXPECT_TRUE(ComposeOptionsBlock(options, path, block));
+  return std::string(reinterpret_cast<char*>(block), sizeof block);
+}
+
+TEST(OptionsBlock, FlagsArePaddedCutAndCopiedUnchecked) {
+  EXPECT_EQ(Block("1101", "").substr(0, 14), std::string("OPTIONS=1101 \0", 14));
+  EXPECT_EQ(Block("11", "").substr(0, 13), "OPTIONS=1100 ");
+  EXPECT_EQ(Block("", "").substr(0, 13), "OPTIONS=0000 ");
+  EXPECT_EQ(Block("101011", "").substr(0, 13), "OPTIONS=1010 ");
+  EXPECT_EQ(Block("abcd", "").substr(0, 13), "OPTIONS=abcd ");
+  const std::string b = Block("1", "C:\\Tools");
+  EXPECT_EQ(b.substr(0, 21), "OPTIONS=1000 C:\\Tools");
+  EXPECT_EQ(b.substr(21), std::string(235, '\0'));
+}
+
+TEST(OptionsBlock, ExtractPathLimits) {
+  const std::string longest(MaxExtPathLength, 'p');
+  const std::string b = Block("0000", longest.c_str());
+  EXPECT_EQ(b.substr(13), longest);  // fills the block to its last byte
+  uint8_t block[OptionsBlockSize];
+  std::fill(block, block + sizeof block, 0xAA);
+  EXPECT_FALSE(ComposeOptionsBlock("0000", (longest + "p").c_str(), block));
+  EXPECT_EQ(block[0], 0xAA);  // refused before anything was written
+
+  ResetExtractorState();
+  ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
+  EXPECT_EQ(std::string(OptExtractPath), std::string(241, 'p'));  // offsets 254 and 255 never count
+}
+
+TEST(OptionsBlock, OnlyTheCharacterOneSwitchesAFlagOn) {
+  ResetExtractorState();
+  std::string b = Block("1010", "Setup");
+  ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
+  EXPECT_TRUE(OptAutoStart);
+  EXPECT_FALSE(OptAutoClose);
+  EXPECT_TRUE(OptRunSetup);
+  EXPECT_FALSE(OptTempDir);
+  EXPECT_STREQ(OptExtractPath, "Setup");
+  ResetExtractorState();
+  b = Block("abcd", "");
+  ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
+  EXPECT_FALSE(OptAutoStart || OptAutoClose || OptRunSetup || OptTempDir);
+  EXPECT_STREQ(OptExtractPath, "");
+}
+
+const std::string Local = std::string("PK\3\4", 4);
+
+std::string Stub(size_t blocks) {
+  std::string s(blocks * 256, 'S');
+  s.replace(100, 4, Local);  // the signature at an unaligned offset is never seen
+  return s;
+}
+
+std::string Archive(size_t size) {
+  std::string zip = Local + std::string(size - 4, 'z');
+  return zip;
+}
+
+class LocatorTest : public ::testing::Test {
+protected:
+  void SetUp() override { ResetExtractorState(); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = dir_.Path(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(LocatorTest, BareStubAndOddSizedFilesHaveNoArchive) {
+  EXPECT_EQ(LocateArchive(Write("stub.exe", Stub(20)).c_str(), ""), 0);
+  EXPECT_EQ(LocateArchive(Write("odd.exe", Stub(3) + "PK").c_str(), "-z"), 0);
+  EXPECT_FALSE(OptAutoStart);
+  EXPECT_STREQ(OptExtractPath, "");
+  // A file that is itself a ZIP archive has no options block in front of it.
+  EXPECT_EQ(LocateArchive(Write("plain.zip", Archive(1000)).c_str(), ""), 0);
+}
+
+TEST_F(LocatorTest, PackageGivesStubLengthPlusOptionsBlock) {
+  const std::string path = Write("tools.exe", Stub(20) + Block("1010", "C:\\Setup") + Archive(700));
+  EXPECT_EQ(LocateArchive(path.c_str(), ""), 20 * 256 + 256);
+  EXPECT_TRUE(OptAutoStart);
+  EXPECT_TRUE(OptRunSetup);
+  EXPECT_FALSE(OptAutoClose);
+  EXPECT_STREQ(OptExtractPath, "C:\\Setup");
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(LocatorTest, DumpReproducesTheAppendedArchive) {
+  for (size_t size : {size_t(512), size_t(700), size_t(5)}) {
+    const std::string zip = Archive(size);
+    const std::string path = Write("pkg.exe", Stub(4) + Block("", "") + zip);
+    ::unlink(dir_.Path("pkg_.zip").c_str());
+    EXPECT_EQ(LocateArchive(path.c_str(), "-Z"), 4 * 256 + 256);
+    EXPECT_FALSE(Exists(dir_.Path("pkg_.zip"))) << "the dump argument is case-sensitive";
+    EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
+    EXPECT_EQ(ReadAll(dir_.Path("pkg_.zip")), zip) << size;
+  }
+}
+
+TEST_F(LocatorTest, DumpThatCannotBeCreatedLeavesTheResult) {
+  const std::string path = Write("pkg.exe", Stub(4) + Block("0100", "x") + Archive(300));
+  ASSERT_EQ(::mkdir(dir_.Path("pkg_.zip").c_str(), 0755), 0);  // a directory is in the way
+  EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
+  EXPECT_TRUE(OptAutoClose);
+  EXPECT_STREQ(OptExtractPath, "x");
+}
+
+class HeaderTest : public LocatorTest {
+protected:
+  void Open(const std::string& bytes) {
+    ArchiveHandle = FileOpenRead(Write("a.zip", bytes).c_str());
+    ASSERT_NE(ArchiveHandle, NoFile);
+  }
+  void TearDown() override { if (ArchiveHandle != NoFile) FileClose(ArchiveHandle); }
+};
+
+std::string Header(uint16_t flags, uint32_t crc, uint32_t csize, const std::string& name) {
+  std::string h = Local;
+  auto put16 = [&](uint16_t v) { h += char(v & 0xFF); h += char(v >> 8); };
+  auto put32 = [&](uint32_t v) { put16(uint16_t(v)); put16(uint16_t(v >> 16)); };
+  put16(20); put16(flags); put16(8); put16(0x6000); put16(0x5A81);
+  put32(crc); put32(csize); put32(1234); put16(uint16_t(name.size())); put16(0);
+  return h + name;
+}
+
+TEST_F(HeaderTest, FieldsAreDecodedLittleEndian) {
+  Open(Header(0x0009, 0xCAFEBABE, 0x01020304, "a.txt"));
+  EXPECT_TRUE(ReadLocalHeader());
+  EXPECT_EQ(LocalHeader.Flags, 0x0009);
+  EXPECT_EQ(LocalHeader.Method, 8);
+  EXPECT_EQ(LocalHeader.ModTime, 0x6000);
+  EXPECT_EQ(LocalHeader.ModDate, 0x5A81);
+  EXPECT_EQ(LocalHeader.Crc32, 0xCAFEBABEu);
+  EXPECT_EQ(LocalHeader.CompressedSize, 0x01020304u);
+  EXPECT_EQ(LocalHeader.UncompressedSize, 1234u);
+  EXPECT_EQ(LocalHeader.NameLength, 5);
+  EXPECT_EQ(CompressedLeft, 0x01020304);
+  EXPECT_EQ(FileSeek(ArchiveHandle, 0), 0);
+}
+
+TEST_F(HeaderTest, OtherRecordsEndTheWalkQuietly) {
+  std::string central = Header(0, 0, 77, "x");
+  central[2] = 1; central[3] = 2;  // a central-directory header
+  Open(central);
+  EXPECT_FALSE(ReadLocalHeader());
+  EXPECT_EQ(CompressedLeft, 0);
+  std::string odd(30, '\0');
+  odd[3] = 0x50;  // the bytes 0, 0, 0, 0x50 are no local header either
+  Open(odd);
+  EXPECT_FALSE(ReadLocalHeader());
+}
+
+TEST_F(HeaderTest, TruncatedHeaderEndsTheProgramWithCodeOne) {
+  Open(Header(0, 0, 0, "").substr(0, 29));
+  EXPECT_EXIT(ReadLocalHeader(), ::testing::ExitedWithCode(1), "Error reading header... Corrupted archive!");
+}
+
+}  // namespace
