@@ -3,12 +3,21 @@
 #include "archive/crc32.h"
 #include "app/state.h"
 
+uint32_t CrcSlices[CrcSliceCount][256];
+
 void BuildCrcTable() {
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t v = i;
     for (int bit = 0; bit < 8; ++bit) v = (v & 1) ? (v >> 1) ^ CrcPolynomial : v >> 1;
     CrcTable[i] = v;
+    CrcSlices[0][i] = v;
   }
+  // One more zero byte after the bytes of slice j - 1: a plain table step of that register.
+  for (uint32_t j = 1; j < CrcSliceCount; ++j)
+    for (uint32_t i = 0; i < 256; ++i) {
+      const uint32_t v = CrcSlices[j - 1][i];
+      CrcSlices[j][i] = CrcSlices[0][v & 0xFF] ^ (v >> 8);
+    }
 }
 
 uint32_t CrcStep(uint8_t b, uint32_t crc) {

@@ -6,7 +6,12 @@
 constexpr uint32_t CrcTableBlockSize = 1028;  // 256 entries of 32 bits, in a 1028-byte block
 constexpr uint32_t CrcPolynomial = 0xEDB88320;
 
-// Fills the 256 entries of the block CrcTable points to.
+// Slicing tables for folding sixteen bytes per step: CrcSlices[0] is a copy of CrcTable and
+// CrcSlices[j][i] is the register after byte i followed by j zero bytes. Built by BuildCrcTable.
+constexpr uint32_t CrcSliceCount = 16;
+extern uint32_t CrcSlices[CrcSliceCount][256];
+
+// Fills the 256 entries of the block CrcTable points to, and CrcSlices.
 void BuildCrcTable();
 
 // The register after one more byte: table[(crc ^ b) & 0xFF] ^ (crc >> 8).

@@ -1,0 +1,413 @@
+// Inflate block decoder (see inflate.h): stored, fixed and dynamic blocks, through the bit
+// reader and window of bit_reader.h and the tables of huffman.h.
+#include "inflate/inflate.h"
+#include <cstring>
+#include "app/state.h"
+#include "inflate/bit_reader.h"
+#include "util/memory.h"
+
+// Literal/length symbols 257..285, then 286 and 287 (invalid: extra 99).
+const uint16_t LengthBase[31] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
+                                 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+const uint8_t LengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+// Distance symbols 0..29; 30 and 31 lie beyond the tables and become invalid codes.
+const uint16_t DistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                   193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const uint8_t DistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+HuffmanEntry* FixedLiteralTable;
+HuffmanEntry* FixedDistanceTable;
+HuffmanEntry* FixedChain;
+
+namespace {
+
+constexpr uint32_t WindowMask = WindowSize - 1;
+
+// Brings InputPos and CompressedLeft up to date with a decoder's local input pointer.
+inline void SyncInput(const uint8_t* in) {
+  const uint16_t pos = uint16_t(in - InputBuffer);
+  CompressedLeft -= int32_t(pos) - int32_t(InputPos);
+  InputPos = pos;
+}
+
+// The slow half of Need: at a chunk's end (the refill goes through NextCompressedByte) and
+// past the data. False once bits past the data have been consumed: the caller ends its block.
+__attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in) {
+  SyncInput(in);
+  if (k < FillBits) {
+    InputOverrun = true;
+    return false;
+  }
+  uint16_t count = uint16_t(k);
+  NeedBits(n, b, count);
+  k = count;
+  in = InputBuffer + InputPos;
+  return true;
+}
+
+// The stub is built for size (-Os): there the hot helpers below stay out of line and simple;
+// builds optimised for speed inline them into the decoding loop.
+#ifdef __OPTIMIZE_SIZE__
+#define ZELVIX_HOT __attribute__((noinline))
+#else
+#define ZELVIX_HOT __attribute__((always_inline)) inline
+#endif
+
+// NeedBits on a block decoder's locals: the same bytes in the same order (one at a time, only
+// while k < n), taken straight from InputBuffer while at least two are buffered.
+ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
+                                                const uint8_t*& end) {
+  if (k >= n) return true;
+  if (end - in >= 2) {
+    b |= uint32_t(*in++) << k;
+    k += 8;
+    if (k < n) {
+      b |= uint32_t(*in++) << k;
+      k += 8;
+    }
+    return true;
+  }
+  uint32_t tb = b, tk = k;  // copies, so that the caller's locals can stay in registers
+  const uint8_t* ti = in;
+  const bool ok = RefillSlow(n, tb, tk, ti);
+  b = tb;
+  k = tk;
+  in = ti;
+  end = InputBuffer + InputCount;
+  return ok;
+}
+
+inline uint64_t Load8(const uint8_t* p) {
+  uint64_t v;
+  memcpy(&v, p, 8);
+  return v;
+}
+inline void Store8(uint8_t* p, uint64_t v) { memcpy(p, &v, 8); }
+inline uint32_t Load4(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+inline void Store4(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
+
+// Copies n bytes forward with the result of a byte-by-byte copy: where the source is fewer
+// than n bytes behind the destination, the last (dst - src) bytes repeat. Never writes outside
+// dst[0..n-1], since the ring bytes beyond are history that later distances may still reach.
+ZELVIX_HOT void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
+#ifdef __OPTIMIZE_SIZE__
+  if (dst > src && uint32_t(dst - src) < n) {
+    while (n-- > 0) *dst++ = *src++;
+  } else {
+    memmove(dst, src, n);
+  }
+  return;
+#endif
+  if (dst > src && uint32_t(dst - src) < n) {  // overlapping repeat
+    const uint32_t gap = uint32_t(dst - src);
+    if (gap == 1) {
+      memset(dst, *src, n);
+    } else if (gap < 8) {
+      while (n-- > 0) *dst++ = *src++;
+    } else {
+      // 8 bytes per step, each step reading only bytes written before it; the last step
+      // ends exactly at dst + n and rewrites a few bytes with the values they already hold.
+      uint32_t done = 0;
+      for (; n - done > 8; done += 8) Store8(dst + done, Load8(src + done));
+      Store8(dst + n - 8, Load8(src + n - 8));
+    }
+    return;
+  }
+  // No repeat: every source byte is read before any destination byte could change it.
+  if (n > 16) {
+    if (dst != src) memmove(dst, src, n);  // a source ahead in the ring may overlap
+  } else if (n >= 8) {
+    const uint64_t head = Load8(src), tail = Load8(src + n - 8);
+    Store8(dst, head);
+    Store8(dst + n - 8, tail);
+  } else if (n >= 4) {
+    const uint32_t head = Load4(src), tail = Load4(src + n - 4);
+    Store4(dst, head);
+    Store4(dst + n - 4, tail);
+  } else {
+    for (uint32_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
+
+// NeedBits n, the n-bit field, DumpBits n: the header fields of all three block types.
+__attribute__((noinline)) uint32_t TakeBits(uint32_t n, uint32_t& b, uint16_t& k) {
+  NeedBits(n, b, k);
+  const uint32_t v = b & MaskBits[n];
+  DumpBits(n, b, k);
+  return v;
+}
+
+// Releases the fixed-code tables of an entry however its decoding ends.
+struct FixedCacheGuard {
+  FixedCacheGuard() { FixedLiteralTable = FixedDistanceTable = FixedChain = nullptr; }
+  ~FixedCacheGuard() {
+    FreeHuffmanTables(FixedChain);
+    FixedLiteralTable = FixedDistanceTable = FixedChain = nullptr;
+  }
+};
+
+}  // namespace
+
+int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
+  uint32_t b = BitBuffer, k = BitCount, w = WindowPos;
+  uint8_t* const win = Window;
+  const uint8_t* in = InputBuffer + InputPos;
+  const uint8_t* end = InputBuffer + InputCount;
+  const uint32_t ml = MaskBits[bl], md = MaskBits[bd];
+
+  for (;;) {
+    if (!Need(bl, b, k, in, end)) goto invalid;
+    const HuffmanEntry* t = tl + (b & ml);
+    uint32_t e = t->Op;
+    while (e > OpLiteral) {  // a link: resolve the next e - 16 bits in the sub-table
+      if (e == OpInvalid) goto invalid;
+      b >>= t->Bits;
+      k -= t->Bits;
+      e -= OpLinkBase;
+      if (!Need(e, b, k, in, end)) goto invalid;
+      t = t->Next + (b & MaskBits[e]);
+      e = t->Op;
+    }
+    b >>= t->Bits;
+    k -= t->Bits;
+    if (e == OpLiteral) {
+      win[w++] = uint8_t(t->Value);
+      if (w == WindowSize) {
+        FlushWindow(WindowSize);
+        w = 0;
+      }
+      continue;
+    }
+    if (e == OpEndOfBlock) break;
+
+    // A length: base plus e extra bits (0..5), at most 258.
+    if (!Need(e, b, k, in, end)) goto invalid;
+    uint32_t len = t->Value + (b & MaskBits[e]);
+    b >>= e;
+    k -= e;
+
+    // Its distance. A block whose distance code is empty may hold literals only.
+    if (td == nullptr) goto invalid;
+    if (!Need(bd, b, k, in, end)) goto invalid;
+    t = td + (b & md);
+    e = t->Op;
+    while (e > OpLiteral) {
+      if (e == OpInvalid) goto invalid;  // distance symbols 30 and 31, unowned patterns
+      b >>= t->Bits;
+      k -= t->Bits;
+      e -= OpLinkBase;
+      if (!Need(e, b, k, in, end)) goto invalid;
+      t = t->Next + (b & MaskBits[e]);
+      e = t->Op;
+    }
+    b >>= t->Bits;
+    k -= t->Bits;
+    if (!Need(e, b, k, in, end)) goto invalid;
+    // The source position in the 32 KB ring. A distance reaching before the entry's first byte
+    // reads whatever the ring holds: the mask keeps it inside the window.
+    uint32_t d = w - t->Value - (b & MaskBits[e]);
+    b >>= e;
+    k -= e;
+
+    // Copy in pieces that keep source and destination inside the ring.
+    do {
+      d &= WindowMask;
+      uint32_t piece = WindowSize - (d > w ? d : w);
+      if (piece > len) piece = len;
+      len -= piece;
+      CopyRun(win + w, win + d, piece);
+      w += piece;
+      d += piece;
+      if (w == WindowSize) {
+        FlushWindow(WindowSize);
+        w = 0;
+      }
+    } while (len > 0);
+  }
+
+  SyncInput(in);
+  BitBuffer = b;
+  BitCount = uint16_t(k);
+  WindowPos = uint16_t(w);
+  return 0;
+
+invalid:
+  // The block's bits and window position are not stored back; the input stays consumed.
+  SyncInput(in);
+  return 1;
+}
+
+void DecodeStoredBlock() {
+  uint32_t b = BitBuffer, w = WindowPos;
+  uint16_t k = BitCount;
+  DumpBits(k & 7, b, k);  // to the byte boundary
+  uint32_t len = TakeBits(16, b, k);
+  TakeBits(16, b, k);  // NLEN is skipped unchecked: the LEN bytes are copied whatever it holds
+  if (k < FillBits) {  // the data ended inside the block header
+    InputOverrun = true;
+    return;
+  }
+  // After the two 16-bit fields k is a multiple of 8 (in practice 0). Whole bytes still held
+  // go first; then runs straight from InputBuffer, a refill through NextCompressedByte when
+  // the chunk is used up. These are the bytes NeedBits(8) would deliver one by one.
+  while (len > 0) {
+    uint32_t piece = 1;
+    if (k >= 8) {
+      Window[w] = uint8_t(b);
+      DumpBits(8, b, k);
+    } else if (int32_t(InputPos) < InputCount) {
+      piece = uint32_t(InputCount - InputPos);
+      if (piece > len) piece = len;
+      if (piece > WindowSize - w) piece = WindowSize - w;
+      memcpy(Window + w, InputBuffer + InputPos, piece);
+      InputPos = uint16_t(InputPos + piece);
+      CompressedLeft -= int32_t(piece);
+    } else {
+      const int32_t c = NextCompressedByte();
+      if (c < 0) {  // the data ended inside the block
+        InputOverrun = true;
+        return;
+      }
+      Window[w] = uint8_t(c);
+    }
+    w += piece;
+    len -= piece;
+    if (w == WindowSize) {
+      FlushWindow(WindowSize);
+      w = 0;
+    }
+  }
+  BitBuffer = b;
+  BitCount = k;
+  WindowPos = uint16_t(w);
+}
+
+int DecodeFixedBlock() {
+  if (FixedLiteralTable == nullptr) {
+    uint16_t lengths[288];
+    uint32_t i = 0;
+    for (; i < 144; ++i) lengths[i] = 8;
+    for (; i < 256; ++i) lengths[i] = 9;
+    for (; i < 280; ++i) lengths[i] = 7;
+    for (; i < 288; ++i) lengths[i] = 8;
+    uint32_t bits = 7;  // result 0, root width 7
+    BuildHuffmanTables(lengths, 288, 257, LengthBase, LengthExtra, 31, FixedLiteralTable, FixedChain, bits);
+    for (i = 0; i < 30; ++i) lengths[i] = 5;
+    bits = 5;  // result 1: 30 of the 32 five-bit patterns are used; accepted
+    BuildHuffmanTables(lengths, 30, 0, DistanceBase, DistanceExtra, 30, FixedDistanceTable, FixedChain, bits);
+  }
+  return DecodeCodes(FixedLiteralTable, FixedDistanceTable, 7, 5);
+}
+
+void DecodeDynamicBlock() {
+  uint32_t b = BitBuffer;
+  uint16_t k = BitCount;
+  const uint32_t nl = 257 + TakeBits(5, b, k);  // HLIT; 287 and 288 let symbols 286/287 in, invalid
+  const uint32_t nd = 1 + TakeBits(5, b, k);    // HDIST; 31 and 32 give invalid symbols 30/31
+  const uint32_t nb = 4 + TakeBits(4, b, k);    // HCLEN
+
+  // Every table this block builds hangs on one of these chains; an abandoned block releases
+  // them all and decodes nothing.
+  HuffmanEntry* clChain = nullptr;
+  HuffmanEntry* literalChain = nullptr;
+  HuffmanEntry* distanceChain = nullptr;
+  HuffmanEntry* tl = nullptr;
+  HuffmanEntry* td = nullptr;
+  uint32_t bl = 7, bd = 6;
+
+  uint16_t length[288 + 32];
+  uint32_t i = 0;
+  for (; i < 19; ++i) length[CodeLengthOrder[i]] = uint16_t(i < nb ? TakeBits(3, b, k) : 0);
+
+  // The code-length code must be complete (result 0 with a root).
+  if (BuildHuffmanTables(length, 19, 19, nullptr, nullptr, 0, tl, clChain, bl) != 0 || tl == nullptr) goto abandon;
+  {
+    const uint32_t n = nl + nd;
+    uint32_t p = 0;  // previous length: code 16 at the start repeats 0
+    for (i = 0; i < n;) {
+      NeedBits(bl, b, k);
+      const HuffmanEntry& t = tl[b & MaskBits[bl]];
+      if (t.Op != OpLiteral) goto abandon;  // a pattern without symbol
+      DumpBits(t.Bits, b, k);
+      const uint32_t j = t.Value;
+      if (j < 16) {
+        length[i++] = uint16_t(p = j);
+        continue;
+      }
+      // 16: 3..6 copies of the previous length; 17: 3..10 zeros; 18: 11..138 zeros.
+      uint32_t r;
+      if (j == 16) {
+        r = 3 + TakeBits(2, b, k);
+      } else {
+        r = j == 17 ? 3 + TakeBits(3, b, k) : 11 + TakeBits(7, b, k);
+        p = 0;
+      }
+      if (i + r > n) goto abandon;  // a repeat past the last length
+      while (r-- > 0) length[i++] = uint16_t(p);
+    }
+  }
+  FreeHuffmanTables(clChain);
+  clChain = nullptr;
+  BitBuffer = b;
+  BitCount = k;
+
+  // Literal/length code: only complete codes are used. Distance code: incomplete and empty
+  // codes are accepted (a block of literals only), over-subscribed ones are not.
+  bl = 9;
+  if (BuildHuffmanTables(length, nl, 257, LengthBase, LengthExtra, 31, tl, literalChain, bl) != 0 || tl == nullptr)
+    goto abandon;
+  if (BuildHuffmanTables(length + nl, nd, 0, DistanceBase, DistanceExtra, 30, td, distanceChain, bd) == 2)
+    goto abandon;
+  DecodeCodes(tl, td, bl, bd);
+abandon:
+  FreeHuffmanTables(clChain);
+  FreeHuffmanTables(literalChain);
+  FreeHuffmanTables(distanceChain);
+}
+
+void DecodeBlock(uint32_t& last) {
+  uint32_t b = BitBuffer;
+  uint16_t k = BitCount;
+  last = TakeBits(1, b, k);
+  const uint32_t type = TakeBits(2, b, k);
+  BitBuffer = b;
+  BitCount = k;
+  if (type == 0) DecodeStoredBlock();
+  else if (type == 1) DecodeFixedBlock();
+  else if (type == 2) DecodeDynamicBlock();
+  // Type 3 is reserved: nothing is decoded. Past the data every bit is 1, so a header read
+  // there says last block, type 3, and decoding ends.
+}
+
+void InflateEntry() {
+  InputPos = 0;
+  InputCount = 0;
+  WindowPos = 0;
+  BitCount = 0;
+  BitBuffer = 0;
+  FillBits = 0;
+  InputOverrun = false;
+  MemBlock input(BufferBlockSize);
+  MemBlock window(BufferBlockSize);
+  InputBuffer = input.get();
+  Window = window.get();
+  // Cleared so that a distance reaching before the entry's start reads zeros, not old heap.
+  memset(Window, 0, BufferBlockSize);
+  FixedCacheGuard fixedCache;  // built at the first fixed block, released when the entry ends
+
+  uint32_t last = 0;
+  do DecodeBlock(last);
+  while (last == 0 && !InputOverrun);
+  if (WindowPos > 0) {
+    FlushWindow(WindowPos);
+    WindowPos = 0;
+  }
+  InputBuffer = nullptr;
+  Window = nullptr;
+}

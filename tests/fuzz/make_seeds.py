@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets (run once; the files are committed):
+corpus/inflate: raw deflate streams of zlib at several levels and strategies, and hand-made
+blocks; corpus/encrypted: entries of Info-ZIP `zip -P` archives in the target's input layout."""
+import os
+import subprocess
+import tempfile
+import zipfile
+import zlib
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def deflate(data, level, strategy=zlib.Z_DEFAULT_STRATEGY):
+    c = zlib.compressobj(level, zlib.DEFLATED, -15, 8, strategy)
+    return c.compress(data) + c.flush()
+
+
+def main():
+    text = b"".join(b"line %d of the window and the block header\n" % (i % 37) for i in range(300))
+    binary = bytes((i * i + i // 7) & 0xFF for i in range(3000))
+    seeds = {
+        "text-6": deflate(text, 6), "text-9": deflate(text, 9), "text-1": deflate(text, 1),
+        "binary-filtered": deflate(binary, 6, zlib.Z_FILTERED), "text-huffman": deflate(text, 6, zlib.Z_HUFFMAN_ONLY),
+        "runs-rle": deflate(b"a" * 2000 + b"b" * 300, 6, zlib.Z_RLE), "text-fixed": deflate(text[:900], 6, zlib.Z_FIXED),
+        "stored": deflate(binary[:500], 0), "empty": deflate(b"", 6),
+        "type3": bytes([0x07]), "fixed-286": bytes([0x63, 0x18, 0x05]),
+    }
+    out = os.path.join(here, "corpus", "inflate")
+    os.makedirs(out, exist_ok=True)
+    for name, data in seeds.items():
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+    out = os.path.join(here, "corpus", "encrypted")
+    os.makedirs(out, exist_ok=True)
+    with tempfile.TemporaryDirectory() as tmp:
+        with open(os.path.join(tmp, "t.txt"), "wb") as f:
+            f.write(text[:1500])
+        with open(os.path.join(tmp, "b.bin"), "wb") as f:
+            f.write(binary[:400])
+        for level, password in (("-6", b"pw"), ("-0", b"secret7")):
+            subprocess.run(["zip", "-q", level, "-P", password.decode(), "a.zip", "t.txt", "b.bin"], cwd=tmp, check=True)
+            raw = open(os.path.join(tmp, "a.zip"), "rb").read()
+            for info in zipfile.ZipFile(os.path.join(tmp, "a.zip")).infolist():
+                off = info.header_offset
+                name_len = int.from_bytes(raw[off + 26:off + 28], "little")
+                extra_len = int.from_bytes(raw[off + 28:off + 30], "little")
+                start = off + 30 + name_len + extra_len
+                choices = len(password) | (8 if info.flag_bits & 8 else 0) | (16 if info.compress_type == 8 else 0)
+                mod_time = int.from_bytes(raw[off + 10:off + 12], "little")
+                entry = bytes([choices]) + password + info.CRC.to_bytes(4, "little") + mod_time.to_bytes(2, "little")
+                entry += raw[start:start + info.compress_size]
+                with open(os.path.join(out, "zip%s-%s" % (level, info.filename)), "wb") as f:
+                    f.write(entry)
+            os.remove(os.path.join(tmp, "a.zip"))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,84 @@
+// Stored-entry copy: chunking of reads and writes, empty and negative sizes, a file cut short,
+// and a full disk (the CRC then covers only what was written).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <thread>
+#include "app/state.h"
+#include "inflate/stored_copy.h"
+#include "support/entry_runner.h"
+#include "support/test_data.h"
+
+namespace {
+
+TEST(StoredCopy, CopiesIn32KChunks) {
+  EnsureCrcTable();
+  const Bytes data = MakeData(DataKind::Random, 100000, 21);
+  TempFile in;
+  in.Set(data);
+  // A packet socket keeps each write a message of its own, so the write sizes can be seen.
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair), 0);
+  std::vector<ssize_t> writes;
+  Bytes received;
+  std::thread reader([&] {
+    Bytes buffer(65536);
+    for (ssize_t got; (got = recv(pair[1], buffer.data(), buffer.size(), 0)) > 0;) {
+      writes.push_back(got);
+      received.insert(received.end(), buffer.begin(), buffer.begin() + got);
+    }
+  });
+  ArchiveHandle = in.fd;
+  OutputHandle = pair[0];
+  LocalHeader.Flags = 0;
+  CompressedLeft = 100000;
+  RunningCrc = 0xFFFFFFFF;
+  CopyStoredEntry();
+  shutdown(pair[0], SHUT_WR);
+  reader.join();
+  close(pair[0]);
+  close(pair[1]);
+  EXPECT_EQ(writes, (std::vector<ssize_t>{32768, 32768, 32768, 1696}));
+  EXPECT_TRUE(received == data);
+  EXPECT_EQ(~RunningCrc, ZlibCrc(data));
+  EXPECT_EQ(CompressedLeft, 0);
+  ArchiveHandle = OutputHandle = NoFile;
+}
+
+TEST(StoredCopy, EmptyAndNegativeSizesCopyNothing) {
+  for (int64_t size : {0, -3}) {
+    const EntryResult r = CopyStoredBytes(Bytes(50, 1), size);
+    EXPECT_TRUE(r.output.empty());
+    EXPECT_EQ(r.crc, 0u);  // register untouched: the CRC-32 of no data
+    EXPECT_EQ(r.compressedLeft, int32_t(size));
+  }
+}
+
+TEST(StoredCopy, FileCutShortCopiesWhatThereIs) {
+  const Bytes data = MakeData(DataKind::Text, 40000, 4);
+  const EntryResult r = CopyStoredBytes(data, 50000);
+  EXPECT_TRUE(r.output == data);
+  EXPECT_EQ(r.compressedLeft, 0);
+  EXPECT_EQ(r.crc, ZlibCrc(data));  // the header's CRC is of 50,000 bytes: the entry fails
+}
+
+TEST(StoredCopy, FullDiskLeavesTheCrcOverTheWrittenBytes) {
+  EnsureCrcTable();
+  TempFile in;
+  in.Set(Bytes(70000, 7));
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  ArchiveHandle = in.fd;
+  OutputHandle = full;
+  LocalHeader.Flags = 0;
+  CompressedLeft = 70000;
+  RunningCrc = 0xFFFFFFFF;
+  CopyStoredEntry();
+  EXPECT_EQ(RunningCrc, 0xFFFFFFFFu);
+  EXPECT_EQ(CompressedLeft, 0);
+  close(full);
+  ArchiveHandle = OutputHandle = NoFile;
+}
+
+}  // namespace
