@@ -1,0 +1,32 @@
+// Package builder: writes a package as a copy of a bare stub, an options block and a ZIP file.
+// The stub's builder mode (BuildPackage, Windows) and the command-line tool zelvix-pack both
+// write through WritePackage, so the two produce the same bytes for the same arguments.
+#pragma once
+#include <cstdint>
+#include "util/file_io.h"
+
+// Unit of both file copies.
+constexpr uint32_t CopyUnitSize = 32768;
+// The rule below adds at most "exe" to the name.
+constexpr uint32_t PackageNameExtra = 3;
+
+// The package name of a ZIP name: characters are removed from the end until the last remaining
+// one is '.' or none is left, then "exe" is appended. "archive.zip" gives "archive.exe",
+// "my.files\data" gives "my.exe" (the removal runs back into the directory part), a name
+// without any '.' gives "exe". False, dest empty, when the result does not fit in size bytes.
+bool MakePackageName(const char* zipName, char* dest, uint32_t size);
+
+// Copies from the current position of `from` to the end of it into `to`, CopyUnitSize bytes per
+// read and write, until a read returns 0 bytes or a write writes fewer bytes than were read
+// (the copy then stops quietly). A failed read or write is fatal.
+void CopyFileData(FileHandle from, FileHandle to);
+
+// Writes the package body into `package`, freshly created and empty: the rest of `stub` (open
+// at its start), the 256-byte options block, then the ZIP file opened under zipName; closes
+// all three. Every read, write, open and close is fatal on failure; a partly written package
+// stays on disk. The caller composes the block (ComposeOptionsBlock) before creating anything.
+void WritePackage(FileHandle stub, FileHandle package, const uint8_t* optionsBlock, const char* zipName);
+
+// Builder mode of the stub (Windows only): `zelvix.exe ZipName [Options [ExtPath]]` on a bare
+// stub writes the package and offers to start it. Reads its arguments from the command line.
+void BuildPackage();

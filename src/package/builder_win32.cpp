@@ -1,0 +1,67 @@
+// Builder mode of the stub: a bare stub given `ZipName [Options [ExtPath]]` writes a package
+// (itself, an options block, the ZIP file) and offers to start it. Start-up calls BuildPackage.
+#include <windows.h>
+#include <shellapi.h>
+#include "app/cmdline.h"
+#include "app/startup.h"
+#include "package/builder.h"
+#include "package/options_block.h"
+#include "util/fatal.h"
+#include "util/paths.h"
+
+// The portable part joins the stub's build through this file (the stub's core list does not
+// name builder.cpp); native builds compile it on its own.
+
+static const char ExtPathTooLongCaption[] = "Extract path too long...";
+static const char ExtPathTooLongText[] =
+    "The extract path has more than 243 characters. No package was written.";
+
+void BuildPackage() {
+  const char* commandLine = GetCommandLineA();
+  char zipName[ArgumentSize];
+  GetCommandArgument(commandLine, 1, zipName, sizeof zipName);
+  // PathExists turns '/' into '\' in zipName, so the package name below has backslashes.
+  if (!PathExists(zipName)) {
+    MessageBoxA(nullptr, zipName, "No input file...", MB_OK);
+    return;
+  }
+
+  // Only the first four characters count; an ExtPath cut at this buffer's size is still too long.
+  char options[8];
+  char extPath[MaxExtPathLength + 2];
+  GetCommandArgument(commandLine, 2, options, sizeof options);
+  GetCommandArgument(commandLine, 3, extPath, sizeof extPath);
+  uint8_t block[OptionsBlockSize];
+  if (!ComposeOptionsBlock(options, extPath, block)) {
+    MessageBoxA(nullptr, ExtPathTooLongText, ExtPathTooLongCaption, MB_OK | MB_ICONHAND);
+    return;
+  }
+
+  char packageName[ArgumentSize + PackageNameExtra];
+  MakePackageName(zipName, packageName, sizeof packageName);
+  char ownPath[MAX_PATH + 1];
+  const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+  ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+
+  // Both outcomes are examined after the second call: a failed open of the own file is fatal
+  // even when the package file has been created meanwhile (it stays, empty).
+  const FileHandle stub = FileOpenRead(ownPath);
+  const DWORD openError = GetLastError();
+  const FileHandle package = FileCreate(packageName);
+  if (stub == NoFile) FATAL_ERROR(openError);
+  if (package == NoFile) {
+    // Also the case of a package name equal to the running stub: start-up holds it without
+    // write sharing.
+    FileClose(stub);
+    MessageBoxA(nullptr, packageName, "Unable to rewrite...", MB_OK);
+    return;
+  }
+
+  // The ZIP file is opened under argument 1 as typed, not as PathExists left it.
+  GetCommandArgument(commandLine, 1, zipName, sizeof zipName);
+  WritePackage(stub, package, block, zipName);
+
+  if (MessageBoxA(nullptr, packageName, "Created EXE file - Do yo want to test it ?",
+                  MB_YESNO | MB_ICONQUESTION) == IDYES)
+    ShellExecuteA(nullptr, "open", packageName, nullptr, nullptr, SW_SHOWNORMAL);
+}

@@ -1,0 +1,395 @@
+// zelvix-pack, the native command-line builder: the bytes it writes, every refusal, --help,
+// --list and --dump. The tool is run as a separate process, found beside the test binary's
+// build directory (<build>/zelvix-pack, two levels above <build>/tests/unit).
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "package/options_block.h"
+#include "util/bytes.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string PackTool() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return "";
+  std::string dir(self, size_t(length));
+  dir = dir.substr(0, dir.rfind('/'));
+  return dir + "/../../zelvix-pack";
+}
+
+std::string TempDir() {
+  const char* root = std::getenv("ZELVIX_TEST_TMP");
+  std::string dir = std::string(root != nullptr ? root : "/tmp") + "/pack_test";
+  std::system(("mkdir -p '" + dir + "'").c_str());
+  return dir;
+}
+
+void WriteFile(const std::string& name, const Bytes& data) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+}
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+struct ToolRun {
+  int status = -1;
+  std::string out, err;
+};
+
+ToolRun Pack(const std::vector<std::string>& args) {
+  const std::string tool = PackTool();
+  EXPECT_TRUE(Exists(tool)) << "zelvix-pack is not built at " << tool;
+  const std::string out = TempDir() + "/stdout", err = TempDir() + "/stderr";
+  std::string command = Quote(tool);
+  for (const std::string& a : args) command += " " + Quote(a);
+  command += " >" + Quote(out) + " 2>" + Quote(err);
+  ToolRun run;
+  const int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const Bytes o = ReadFile(out), e = ReadFile(err);
+  run.out.assign(o.begin(), o.end());
+  run.err.assign(e.begin(), e.end());
+  return run;
+}
+
+// A refusal: non-zero status, exactly one line on stderr naming the tool.
+void ExpectRefusal(const ToolRun& run, const std::string& mention) {
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(run.err.rfind("zelvix-pack: ", 0), 0u) << run.err;
+  ASSERT_FALSE(run.err.empty());
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "not one line: " << run.err;
+  EXPECT_NE(run.err.find(mention), std::string::npos) << run.err;
+}
+
+constexpr uint32_t ZipLocalSig = 0x04034B50;
+
+// A small ZIP file, written the way zip tools do: local headers with their data, a central
+// directory and its end record.
+struct ZipEntry {
+  std::string name;
+  Bytes data;
+  bool deflate;
+  uint16_t flags;
+};
+
+Bytes Deflate(const Bytes& data) {
+  z_stream z = {};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&z, uLong(data.size())));
+  z.next_in = const_cast<Bytef*>(data.data());
+  z.avail_in = uInt(data.size());
+  z.next_out = out.data();
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+void Put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); }
+void Put32(Bytes& b, uint32_t v) { Put16(b, uint16_t(v)); Put16(b, uint16_t(v >> 16)); }
+
+Bytes MakeZip(const std::vector<ZipEntry>& entries) {
+  Bytes zip, central;
+  for (const ZipEntry& e : entries) {
+    const Bytes stored = e.deflate ? Deflate(e.data) : e.data;
+    const uint32_t crc = uint32_t(crc32(0, e.data.data(), uInt(e.data.size())));
+    const uint32_t offset = uint32_t(zip.size());
+    auto common = [&](Bytes& b) {
+      Put16(b, 20);                        // version needed
+      Put16(b, e.flags);                   // flags
+      Put16(b, e.deflate ? 8 : 0);         // method
+      Put16(b, 0x6000);                    // time
+      Put16(b, 0x5821);                    // date
+      Put32(b, crc);
+      Put32(b, uint32_t(stored.size()));
+      Put32(b, uint32_t(e.data.size()));
+      Put16(b, uint16_t(e.name.size()));
+      Put16(b, 0);                         // extra length
+    };
+    Put32(zip, ZipLocalSig);
+    common(zip);
+    zip.insert(zip.end(), e.name.begin(), e.name.end());
+    zip.insert(zip.end(), stored.begin(), stored.end());
+    Put32(central, 0x02014B50);
+    Put16(central, 20);                    // version made by
+    common(central);
+    Put16(central, 0);                     // comment length
+    Put16(central, 0);                     // disk
+    Put16(central, 0);                     // internal attributes
+    Put32(central, 0);                     // external attributes
+    Put32(central, offset);
+    central.insert(central.end(), e.name.begin(), e.name.end());
+  }
+  const uint32_t centralOffset = uint32_t(zip.size());
+  zip.insert(zip.end(), central.begin(), central.end());
+  Put32(zip, 0x06054B50);
+  Put16(zip, 0);
+  Put16(zip, 0);
+  Put16(zip, uint16_t(entries.size()));
+  Put16(zip, uint16_t(entries.size()));
+  Put32(zip, uint32_t(central.size()));
+  Put32(zip, centralOffset);
+  Put16(zip, 0);
+  return zip;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes SampleZip() {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + " of a compressible file\n";
+  return MakeZip({{"readme.txt", Text("read me\n"), false, 0},
+                  {"docs/manual.txt", Text(text), true, 0},
+                  {"secret.bin", Text("0123456789ABCDEF0123"), false, 1}});
+}
+
+// A stand-in for the bare stub: "MZ", a whole number of 256-byte blocks, and the local-header
+// signature at an unaligned offset, which must not count as an attached archive.
+Bytes SampleStub() {
+  Bytes stub(4 * 256);
+  for (size_t i = 0; i < stub.size(); ++i) stub[i] = uint8_t(i * 7 + 3);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  const uint8_t signature[] = {'P', 'K', 3, 4};
+  std::copy(signature, signature + 4, stub.begin() + 300);
+  return stub;
+}
+
+Bytes Block(const char* options, const char* extPath) {
+  Bytes block(OptionsBlockSize);
+  EXPECT_TRUE(ComposeOptionsBlock(options, extPath, block.data()));
+  return block;
+}
+
+Bytes Concat(const Bytes& a, const Bytes& b, const Bytes& c) {
+  Bytes all = a;
+  all.insert(all.end(), b.begin(), b.end());
+  all.insert(all.end(), c.begin(), c.end());
+  return all;
+}
+
+class PackTest : public testing::Test {
+protected:
+  void SetUp() override {
+    dir = TempDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::system(("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir)).c_str());
+    stub = dir + "/zelvix.exe";
+    zip = dir + "/archive.zip";
+    stubBytes = SampleStub();
+    zipBytes = SampleZip();
+    WriteFile(stub, stubBytes);
+    WriteFile(zip, zipBytes);
+  }
+  std::string dir, stub, zip;
+  Bytes stubBytes, zipBytes;
+};
+
+TEST_F(PackTest, DefaultOutputFollowsThePackageNameRule) {
+  const ToolRun run = Pack({stub, zip});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("", ""), zipBytes));
+  // No '.' after the directory's: the removal runs back into the directory part.
+  const std::string plainDir = dir + "/my.files";
+  std::system(("mkdir -p " + Quote(plainDir)).c_str());
+  WriteFile(plainDir + "/data", zipBytes);
+  EXPECT_EQ(Pack({stub, plainDir + "/data"}).status, 0);
+  EXPECT_TRUE(Exists(dir + "/my.exe"));
+}
+
+TEST_F(PackTest, OptionsAndExtractPathGoIntoTheBlock) {
+  const ToolRun run = Pack({"-o", dir + "/out.exe", stub, zip, "1101", "C:\\Program Files\\Tools"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir + "/out.exe"), Concat(stubBytes, Block("1101", "C:\\Program Files\\Tools"), zipBytes));
+  EXPECT_EQ(Pack({stub, zip, "1"}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("1", ""), zipBytes));
+  const std::string longest(MaxExtPathLength, 'x');
+  EXPECT_EQ(Pack({stub, zip, "0000", longest}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("0000", longest.c_str()), zipBytes));
+}
+
+TEST_F(PackTest, ExistingOutputIsReplaced) {
+  WriteFile(dir + "/archive.exe", Bytes(100000, 0xAA));
+  EXPECT_EQ(Pack({stub, zip}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("", ""), zipBytes));
+}
+
+TEST_F(PackTest, RefusesMissingOrUnreadableInputs) {
+  ExpectRefusal(Pack({dir + "/nostub.exe", zip}), "nostub.exe");
+  ExpectRefusal(Pack({stub, dir + "/missing.zip"}), "missing.zip");
+  ExpectRefusal(Pack({dir, zip}), "not a regular file");
+  ExpectRefusal(Pack({stub, dir}), "not a regular file");
+  EXPECT_FALSE(Exists(dir + "/archive.exe"));
+  EXPECT_FALSE(Exists(dir + "/missing.exe"));
+}
+
+TEST_F(PackTest, RefusesAStubThatIsNotBare) {
+  WriteFile(dir + "/odd.exe", Bytes(stubBytes.begin(), stubBytes.end() - 10));
+  ExpectRefusal(Pack({dir + "/odd.exe", zip}), "multiple of 256");
+  // A package given as the stub: its archive is found on a 256-byte boundary.
+  // Padded to whole blocks, so that only the archive gives it away.
+  Bytes package = Concat(stubBytes, Block("", ""), zipBytes);
+  package.resize((package.size() + 255) / 256 * 256);
+  WriteFile(dir + "/package.exe", package);
+  ExpectRefusal(Pack({dir + "/package.exe", zip}), "archive is attached");
+  // A ZIP file given as the stub, padded to whole blocks.
+  Bytes padded = zipBytes;
+  padded.resize((padded.size() + 255) / 256 * 256);
+  WriteFile(dir + "/zipstub.exe", padded);
+  ExpectRefusal(Pack({dir + "/zipstub.exe", zip}), "not a bare stub");
+  WriteFile(dir + "/empty.exe", {});
+  ExpectRefusal(Pack({dir + "/empty.exe", zip}), "empty");
+  EXPECT_FALSE(Exists(dir + "/archive.exe"));
+}
+
+TEST_F(PackTest, RefusesAZipWithoutLeadingLocalHeader) {
+  Bytes prefixed = Text("self-extracting prefix");
+  prefixed.insert(prefixed.end(), zipBytes.begin(), zipBytes.end());
+  WriteFile(dir + "/prefixed.zip", prefixed);
+  ExpectRefusal(Pack({stub, dir + "/prefixed.zip"}), "local file header");
+  WriteFile(dir + "/tiny.zip", Text("PK"));
+  ExpectRefusal(Pack({stub, dir + "/tiny.zip"}), "local file header");
+  EXPECT_FALSE(Exists(dir + "/prefixed.exe"));
+  EXPECT_FALSE(Exists(dir + "/tiny.exe"));
+}
+
+TEST_F(PackTest, RefusesBadOptionsAndLongExtractPath) {
+  ExpectRefusal(Pack({stub, zip, "2"}), "options");
+  ExpectRefusal(Pack({stub, zip, "abcd"}), "options");
+  ExpectRefusal(Pack({stub, zip, "11011"}), "options");
+  ExpectRefusal(Pack({stub, zip, "1 0"}), "options");
+  ExpectRefusal(Pack({stub, zip, "1", std::string(MaxExtPathLength + 1, 'x')}), "243");
+  EXPECT_FALSE(Exists(dir + "/archive.exe"));
+}
+
+TEST_F(PackTest, RefusesToOverwriteItsInputs) {
+  ExpectRefusal(Pack({"-o", stub, stub, zip}), "overwrite");
+  ExpectRefusal(Pack({"-o", zip, stub, zip}), "overwrite");
+  EXPECT_EQ(ReadFile(stub), stubBytes);
+  EXPECT_EQ(ReadFile(zip), zipBytes);
+  ExpectRefusal(Pack({"-o", dir + "/no/such/dir/out.exe", stub, zip}), "cannot create");
+}
+
+TEST_F(PackTest, MalformedCommandLinesExitWithUsage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {stub}, {stub, zip, "1", "x", "extra"}, {"-o"}, {"--bogus", stub, zip},
+        {"--list"}, {"--dump", stub}}) {
+    const ToolRun run = Pack(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+  }
+}
+
+TEST_F(PackTest, HelpExplainsEveryOption) {
+  const ToolRun run = Pack({"--help"});
+  EXPECT_EQ(run.status, 0);
+  for (const char* flag : {"a.start", "a.close", "r.setup", "t.dir"}) {
+    const size_t at = run.out.find(std::string("  ") + flag);
+    ASSERT_NE(at, std::string::npos) << flag;
+    // Two lines each: the flag's line and one continuation line.
+    const size_t first = run.out.find('\n', at);
+    const size_t second = run.out.find('\n', first + 1);
+    EXPECT_EQ(run.out.substr(first + 1, 11), std::string(11, ' ')) << flag;
+    EXPECT_NE(second, std::string::npos);
+  }
+}
+
+// The whitespace-separated fields of the listing line that ends with name.
+std::vector<std::string> EntryLine(const std::string& listing, const std::string& name) {
+  const size_t end = listing.find(" " + name + "\n");
+  if (end == std::string::npos) return {};
+  const size_t start = listing.rfind('\n', end) + 1;
+  std::vector<std::string> fields;
+  std::string field;
+  for (char c : listing.substr(start, end + 1 + name.size() - start) + " ") {
+    if (c != ' ') { field += c; continue; }
+    if (!field.empty()) fields.push_back(field);
+    field.clear();
+  }
+  return fields;
+}
+
+TEST_F(PackTest, ListShowsOptionsAndEntries) {
+  ASSERT_EQ(Pack({stub, zip, "101", "C:\\Tools"}).status, 0);
+  const ToolRun run = Pack({"--list", dir + "/archive.exe"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("a.start on, a.close off, r.setup on, t.dir off"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("extract path: C:\\Tools\n"), std::string::npos) << run.out;
+  using Fields = std::vector<std::string>;
+  EXPECT_EQ(EntryLine(run.out, "readme.txt"), (Fields{"stored", "8", "8", "no", "readme.txt"})) << run.out;
+  const Fields manual = EntryLine(run.out, "docs/manual.txt");
+  ASSERT_EQ(manual.size(), 5u) << run.out;
+  EXPECT_EQ(manual[0], "deflate");
+  EXPECT_LT(std::stoul(manual[1]), std::stoul(manual[2]));
+  EXPECT_EQ(manual[3], "no");
+  EXPECT_EQ(EntryLine(run.out, "secret.bin"), (Fields{"stored", "20", "20", "yes", "secret.bin"})) << run.out;
+  EXPECT_NE(run.out.find("3 entries"), std::string::npos) << run.out;
+}
+
+TEST_F(PackTest, ListReportsTruncationInsteadOfDying) {
+  const Bytes package = Concat(stubBytes, Block("", ""), zipBytes);
+  const size_t archive = stubBytes.size() + OptionsBlockSize;
+  // Cut inside the second local header (the first entry: 30 + 10 + 8 bytes).
+  WriteFile(dir + "/cut.exe", Bytes(package.begin(), package.begin() + long(archive + 48 + 12)));
+  ToolRun run = Pack({"--list", dir + "/cut.exe"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.out.find("readme.txt"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("truncated"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("Corrupted archive"), std::string::npos) << run.err;
+  // Entries without a central directory behind them: the walk runs into the end of the file.
+  const Bytes bare = MakeZip({{"only.txt", Text("abc"), false, 0}});
+  const size_t localPart = 30 + 8 + 3;
+  WriteFile(dir + "/nocd.zip", Bytes(bare.begin(), bare.begin() + long(localPart)));
+  ASSERT_EQ(Pack({stub, dir + "/nocd.zip"}).status, 0);
+  run = Pack({"--list", dir + "/nocd.exe"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.out.find("only.txt"), std::string::npos);
+  EXPECT_NE(run.err.find("truncated"), std::string::npos) << run.err;
+  // Entry data running past the end of the file.
+  WriteFile(dir + "/short.exe", Bytes(package.begin(), package.begin() + long(archive + 30 + 10 + 3)));
+  run = Pack({"--list", dir + "/short.exe"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find("truncated"), std::string::npos) << run.err;
+}
+
+TEST_F(PackTest, ListAndDumpRefuseWhatIsNotAPackage) {
+  ExpectRefusal(Pack({"--list", stub}), "not a package");
+  ExpectRefusal(Pack({"--dump", stub, dir + "/out.zip"}), "not a package");
+  ExpectRefusal(Pack({"--list", dir + "/none.exe"}), "none.exe");
+  EXPECT_FALSE(Exists(dir + "/out.zip"));
+}
+
+TEST_F(PackTest, DumpWritesTheAttachedArchive) {
+  ASSERT_EQ(Pack({stub, zip, "1111", "x"}).status, 0);
+  const ToolRun run = Pack({"--dump", dir + "/archive.exe", dir + "/dumped.zip"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir + "/dumped.zip"), zipBytes);
+  const std::string package = dir + "/archive.exe";
+  const Bytes before = ReadFile(package);
+  ExpectRefusal(Pack({"--dump", package, package}), "overwrite");
+  EXPECT_EQ(ReadFile(package), before);
+}
+
+}  // namespace
