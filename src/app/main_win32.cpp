@@ -4,11 +4,14 @@
 #include "app/cmdline.h"
 #include "app/state.h"
 #include "archive/crc32.h"
+#include "dialogs/dialogs.h"
+#include "package/builder.h"
 #include "package/locator.h"
 #include "util/fatal.h"
 #include "util/memory.h"
 #include "util/paths.h"
 #include "util/strings.h"
+#include "resource.h"
 
 HINSTANCE ModuleInstance;
 HWND MainDialogHandle;
@@ -74,8 +77,10 @@ int RunProgram() {
     StartupResources resources;
     ArchiveOffset = LocateArchive(ownPath, argument1);
     if (ArchiveOffset == 0) {
-      if (argument1[0] == 0) MessageBoxA(nullptr, UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
+      if (argument1[0] != 0) BuildPackage();
+      else MessageBoxA(nullptr, UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
     } else {
+      DialogBoxParamA(ModuleInstance, MAIN_DIALOG, nullptr, MainDlgProc, 0);
       dialogShown = true;
     }
   }

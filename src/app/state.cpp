@@ -7,13 +7,13 @@ bool OptRunSetup;
 bool OptTempDir;
 char OptExtractPath[OptExtractPathSize];
 
-FileHandle ArchiveHandle = NoFile;
+FileHandle ArchiveHandle;  // set by start-up before any use; zero here keeps the stub free of a data section
 int32_t ArchiveOffset;
 int32_t LastSeekPos;
 LocalFileHeader LocalHeader;
 int32_t CompressedLeft;
 
-FileHandle OutputHandle = NoFile;
+FileHandle OutputHandle;
 uint32_t* CrcTable;
 uint32_t RunningCrc;
 bool ExtractionOk;

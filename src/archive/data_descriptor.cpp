@@ -1,0 +1,126 @@
+// FindEntryExtent (see data_descriptor.h). Positions in a package are 32-bit, so every size
+// here is too: a ZIP64 size of 2 GB or more leaves the extent unknown.
+#include "archive/data_descriptor.h"
+#include "app/state.h"
+#include "archive/local_header.h"
+#include "util/bytes.h"
+#include "util/memory.h"
+
+namespace {
+
+constexpr uint32_t ScanChunk = 65536;
+constexpr uint32_t LongestDescriptor = 24;  // signature, CRC-32, two 8-byte sizes
+constexpr uint32_t ScanBuffer = ScanChunk + LongestDescriptor + 4;
+constexpr uint32_t Missing = 0xFFFFFFFF;    // a size left to the ZIP64 field
+constexpr uint32_t Unusable = 0x80000000;   // no 32-bit position lies this far on
+
+bool IsHeaderSignature(const uint8_t* p) {
+  const uint32_t s = LoadLE32(p);
+  return s == ZipLocalHeaderSignature || s == ZipCentralHeaderSignature;
+}
+
+// An 8-byte little-endian size, or Unusable when it does not fit a 32-bit position.
+uint32_t LoadSize64(const uint8_t* p) {
+  const uint32_t low = LoadLE32(p);
+  return LoadLE32(p + 4) != 0 || low >= Unusable ? Unusable : low;
+}
+
+// The compressed size from a ZIP64 extended-information field. The local header carries both
+// sizes there, uncompressed first; a field of 8 bytes holds just the one marked missing.
+// Missing when there is no such field.
+uint32_t Zip64CompressedSize(const uint8_t* extra, uint32_t length) {
+  for (uint32_t at = 0; at + 4 <= length;) {
+    const uint32_t size = LoadLE16(extra + at + 2);
+    if (at + 4 + size > length) break;
+    if (LoadLE16(extra + at) == Zip64ExtraId) {
+      if (size >= 16) return LoadSize64(extra + at + 12);
+      if (size >= 8 && LocalHeader.UncompressedSize != Missing) return LoadSize64(extra + at + 4);
+      break;
+    }
+    at += 4 + size;
+  }
+  return Missing;
+}
+
+// Checks for a descriptor at p (available: bytes readable from p) ending `distance` bytes of
+// data. With sizeKnown (the local header told where the data end) a signed descriptor needs no
+// size check. Returns its length, 0 when there is none; crc receives its CRC-32.
+uint32_t DescriptorAt(const uint8_t* p, uint32_t available, uint32_t distance, bool zip64, bool sizeKnown,
+                      uint32_t& crc) {
+  const uint32_t unsignedLength = zip64 ? 20 : 12;
+  auto sizeMatches = [&](const uint8_t* field) { return (zip64 ? LoadSize64(field) : LoadLE32(field)) == distance; };
+  // With its signature: followed by a header, or by the end of the file.
+  const uint32_t signedLength = unsignedLength + 4;
+  if (available >= signedLength && LoadLE32(p) == DataDescriptorSignature && (sizeKnown || sizeMatches(p + 8)) &&
+      (available == signedLength || (available >= signedLength + 4 && IsHeaderSignature(p + signedLength)))) {
+    crc = LoadLE32(p + 4);
+    return signedLength;
+  }
+  // Without it: only when a header follows.
+  if (available >= unsignedLength + 4 && (sizeKnown || sizeMatches(p + 4)) && IsHeaderSignature(p + unsignedLength)) {
+    crc = LoadLE32(p);
+    return unsignedLength;
+  }
+  return 0;
+}
+
+// Scans forward from dataPos for the descriptor that ends the entry's data; size receives the
+// data's length. Reads the file once, in 64 KB chunks that overlap by a descriptor's length.
+uint32_t ScanForDescriptor(int32_t dataPos, bool zip64, uint32_t& size, uint32_t& crc) {
+  MemBlock buffer(ScanBuffer);
+  uint8_t* bytes = buffer.get();
+  uint32_t chunk = 0;  // distance of the buffer's first byte from dataPos
+  uint32_t held = 0;
+  if (FileSeek(ArchiveHandle, dataPos) != dataPos) return 0;
+  for (;;) {
+    const int32_t got = FileRead(ArchiveHandle, bytes + held, ScanBuffer - held);
+    if (got < 0) return 0;
+    held += uint32_t(got);
+    const bool atEnd = held < ScanBuffer;
+    const uint32_t last = atEnd ? held : ScanChunk;
+    for (uint32_t i = 0; i < last; ++i) {
+      const uint32_t length = DescriptorAt(bytes + i, held - i, chunk + i, zip64, false, crc);
+      if (length != 0) {
+        size = chunk + i;
+        return length;
+      }
+    }
+    if (atEnd || chunk >= Unusable - ScanChunk) return 0;
+    held -= ScanChunk;
+    for (uint32_t i = 0; i < held; ++i) bytes[i] = bytes[ScanChunk + i];  // the overlap
+    chunk += ScanChunk;
+  }
+}
+
+}  // namespace
+
+EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength) {
+  EntryExtent extent{false, LocalHeader.CompressedSize, LocalHeader.Crc32, -1};
+  uint32_t compressed = LocalHeader.CompressedSize;
+  bool zip64 = false;
+  if (compressed == Missing || LocalHeader.UncompressedSize == Missing) {
+    const uint32_t fromExtra = Zip64CompressedSize(extra, extraLength);
+    zip64 = fromExtra != Missing;
+    if (zip64) compressed = fromExtra;
+  }
+  if (compressed >= Unusable) return extent;  // never a seek computed from 0xFFFFFFFF
+  uint32_t crc = 0, length = 0;
+  if (LocalHeader.Flags & FlagDataDescriptor) {
+    if (compressed == 0) {
+      length = ScanForDescriptor(dataPos, zip64, compressed, crc);
+      if (length == 0) return extent;
+    } else if (uint32_t(dataPos) + compressed < Unusable) {
+      uint8_t tail[LongestDescriptor + 4];
+      const int32_t at = dataPos + int32_t(compressed);
+      const int32_t got = FileSeek(ArchiveHandle, at) == at ? FileRead(ArchiveHandle, tail, sizeof tail) : -1;
+      if (got > 0) length = DescriptorAt(tail, uint32_t(got), compressed, zip64, true, crc);
+    }
+  }
+  const uint32_t next = uint32_t(dataPos) + compressed + length;
+  if (next >= Unusable || next < uint32_t(dataPos)) return extent;
+  extent.known = true;
+  extent.compressedSize = compressed;
+  if (extent.crc32 == 0 && length != 0) extent.crc32 = crc;
+  extent.nextHeader = int32_t(next);
+  return extent;
+}

@@ -1,0 +1,23 @@
+// Where an entry ends when its local header does not say: data descriptors (flag bit 3) after
+// the data, and ZIP64 sizes in the extra field. Used by the extraction walk for every entry.
+#pragma once
+#include <cstdint>
+
+constexpr uint32_t DataDescriptorSignature = 0x08074B50;  // "PK\7\8"
+constexpr uint16_t Zip64ExtraId = 0x0001;
+
+struct EntryExtent {
+  bool known;               // false: the entry's end could not be found
+  uint32_t compressedSize;  // bytes of the entry's data (the encryption header included)
+  uint32_t crc32;           // the CRC-32 to check the entry against
+  int32_t nextHeader;       // position of the record after the entry (and its descriptor)
+};
+
+// The extent of the entry in LocalHeader whose data begin at dataPos in ArchiveHandle;
+// extra/extraLength are its extra field. Values the local header holds stand; those it leaves
+// at zero come from the descriptor. A deferred size (bit 3, compressed size 0) is found by a
+// buffered forward scan for the descriptor whose size field equals its own distance from
+// dataPos and which is followed by a local or central header (or, signed, by the end of the
+// file). Sizes that do not fit 32-bit positions leave the extent unknown.
+// The file position of ArchiveHandle is left anywhere.
+EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength);

@@ -1,0 +1,20 @@
+// The three modal dialogs and the small routines they share. Every dialog is shown with
+// ModuleInstance, its template's name, no owner window and an initial parameter of 0.
+#pragma once
+#include <windows.h>
+
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK FileExistDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PwdDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Puts a window in the middle of the whole screen (not the work area), size and z-order kept.
+void CenterWindow(HWND window);
+
+// Finds name (case-insensitive, whole item) in the list box, starting after ListSearchIndex and
+// wrapping around; stores the index found (or -1) in ListSearchIndex and tells whether that
+// item is selected.
+bool IsEntrySelected(HWND listBox, const char* name);
+
+// True while an extraction or listing walk is under way; the main dialog then keeps commands
+// that would start another walk or end the dialog from taking effect.
+extern bool RunInProgress;

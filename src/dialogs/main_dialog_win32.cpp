@@ -1,0 +1,131 @@
+// The main dialog: the entry list, the extraction directory, the overwrite policy and the
+// Use Stored Paths box; Extract and Exit. With a.start it extracts at once and ends; with
+// a.close it ends after an Extract.
+#include "dialogs/dialogs.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "archive/extraction_run.h"
+#include "resource.h"
+#include "util/paths.h"
+#include "util/strings.h"
+
+bool RunInProgress;
+static bool ExitRequested;  // Exit or the close box while a walk was under way
+
+// The directory proposed at start: the temporary directory with t.dir; otherwise the current
+// directory joined with the extract path of the options block, or with the program's own name
+// cut at its last '.'. An extract path holding a '\' stands alone. A proposal longer than
+// ExtractDir can hold is replaced by the current directory (or "." if even that is too long).
+static void ProposeExtractDir() {
+  char path[1024] = "";
+  if (OptTempDir) {
+    GetTempDirectory(path, sizeof path);
+  } else {
+    bool hasBackslash = false;
+    for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
+    if (hasBackslash) {
+      StrCopy(path, OptExtractPath, sizeof path);
+    } else {
+      const DWORD length = GetCurrentDirectoryA(sizeof path - 1, path);
+      if (length == 0 || length >= sizeof path - 1) path[0] = 0;
+      AddBackslash(path, sizeof path);
+      if (OptExtractPath[0] != 0) {
+        StrAppend(path, OptExtractPath, sizeof path);
+      } else {
+        char ownPath[MAX_PATH + 1];
+        const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+        ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+        char name[FileNameSize];
+        ExtractFileName(ownPath, name, sizeof name);
+        for (uint32_t i = ZStrLength(name); i > 0; --i)
+          if (name[i - 1] == '.') { name[i - 1] = 0; break; }
+        StrAppend(path, name, sizeof path);
+      }
+    }
+  }
+  if (StrCopy(ExtractDir, path, ExtractDirSize)) return;
+  const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
+  if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
+}
+
+static void SelectAll(HWND window, BOOL select) {
+  SendDlgItemMessageA(window, IDC_LIST, LB_SETSEL, select, -1);
+}
+
+static void OnInitDialog(HWND window) {
+  CenterWindow(window);
+  SetClassLongA(window, GCL_HICON, LONG(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleInstance, MAIN_ICON))));
+  SetFocus(GetDlgItem(window, IDC_PATH_EDIT));
+  ProposeExtractDir();
+  SetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir);
+  SendDlgItemMessageA(window, IDC_PATH_EDIT, EM_SETSEL, 0, 0x7FFF);
+  CheckDlgButton(window, IDC_OVERWRITE, BST_CHECKED);
+  OverwriteMode = OverwriteAlways;
+  CheckDlgButton(window, IDC_STORED_PATHS, BST_CHECKED);
+  ExtractionRun(window, true);
+  SelectAll(window, TRUE);
+  MainDialogHandle = window;
+  if (OptAutoStart) {
+    ExtractionRun(window, false);
+    EndDialog(window, 1);
+  }
+}
+
+static void OnExit(HWND window) {
+  GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
+  if (PathExists(ExtractDir)) SetCurrentDirectoryA(ExtractDir);
+  EndDialog(window, 2);
+}
+
+static void OnExtract(HWND window) {
+  GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
+  if (ExtractDir[0] == 0) {
+    const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
+    if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
+    SetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir);
+  }
+  ExtractionRun(window, false);
+  if (ExitRequested) return OnExit(window);
+  if (OptAutoClose) EndDialog(window, 1);
+}
+
+// Commands that arrive while a walk is under way (through its message dispatch, or while the
+// password or overwrite question is open): a second walk never starts inside the first, and
+// the dialog is not ended beneath it. Exit is carried out once the walk has ended.
+static bool HeldDuringRun(HWND window, int id) {
+  if (!RunInProgress) return false;
+  if (id == IDCANCEL) ExitRequested = true;
+  if (id == IDC_STORED_PATHS) {  // the box has toggled itself: put it back
+    const bool checked = IsDlgButtonChecked(window, IDC_STORED_PATHS) == BST_CHECKED;
+    CheckDlgButton(window, IDC_STORED_PATHS, checked ? BST_UNCHECKED : BST_CHECKED);
+  }
+  return id == IDOK || id == IDCANCEL || id == IDC_STORED_PATHS;
+}
+
+static INT_PTR OnCommand(HWND window, int id) {
+  if (HeldDuringRun(window, id)) return 0;
+  switch (id) {
+    case IDOK: OnExtract(window); break;
+    case IDCANCEL: OnExit(window); break;
+    case IDC_ALL: SelectAll(window, TRUE); break;
+    case IDC_NONE: SelectAll(window, FALSE); break;
+    case IDC_STORED_PATHS:
+      ExtractionRun(window, true);
+      SelectAll(window, TRUE);
+      break;
+    case IDC_OVERWRITE: OverwriteMode = OverwriteAlways; break;
+    case IDC_SKIP: OverwriteMode = OverwriteSkip; break;
+    case IDC_CONFIRM: OverwriteMode = OverwriteAsk; break;
+    default: break;
+  }
+  return 0;
+}
+
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    OnInitDialog(window);
+    return 0;
+  }
+  if (message == WM_COMMAND) return OnCommand(window, LOWORD(wParam));
+  return 0;
+}
