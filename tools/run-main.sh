@@ -13,11 +13,12 @@ python3 tests/stub_checks.py build/win32/zelvix.exe
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-cp build/win32/zelvix.exe "$demo/zelvix.exe"
-python3 tools/make_package.py build/win32/zelvix.exe samples/demo.zip "$demo/demo.exe" 0000
-echo "demo package: $demo/demo.exe ($(stat -c %s "$demo/demo.exe") bytes)"
-# "-z" writes the attached archive back out as demo_.zip.
-(cd "$demo" && ../win32/wine-run.sh demo.exe -z)
-cmp "$demo/demo_.zip" samples/demo.zip && echo "demo_.zip equals the appended archive"
-unzip -l "$demo/demo_.zip"
+# A package that extracts by itself (a.start) into the folder "extracted" beside it.
+build/native/zelvix-pack -o "$demo/demo.exe" build/win32/zelvix.exe samples/demo.zip 1000 extracted
+build/native/zelvix-pack --list "$demo/demo.exe"
+(cd "$demo" && ../win32/wine-run.sh demo.exe)
+echo "extracted by the package:"
+(cd "$demo/extracted" && find . -type f | sort | while read -r f; do
+  if unzip -p ../../../samples/demo.zip "${f#./}" | cmp -s - "$f"; then echo "  $f  (identical)"; else echo "  $f  (DIFFERS)"; fi
+done)
 build/win32/wine-run.sh --stop
