@@ -51,10 +51,11 @@ static void RunSetup() {
   if (!SetCurrentDirectoryA(ExtractDir)) FatalFileError();
   char name[] = "setup.exe";
   if (!PathExists(name)) return;
-  char command[MAX_PATH + 3] = "\"";
-  const DWORD length = GetFullPathNameA(name, MAX_PATH, command + 1, nullptr);
+  char command[MAX_PATH + 16] = "\"";
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, command + 1);
   if (length == 0 || length >= MAX_PATH) return;
-  StrAppend(command, "\"", sizeof command);
+  AddBackslash(command, sizeof command);
+  StrAppend(command, "setup.exe\"", sizeof command);
   WinExec(command, SW_SHOWNORMAL);
 }
 

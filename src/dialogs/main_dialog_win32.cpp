@@ -59,9 +59,9 @@ static void OnInitDialog(HWND window) {
   ProposeExtractDir();
   SetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir);
   SendDlgItemMessageA(window, IDC_PATH_EDIT, EM_SETSEL, 0, 0x7FFF);
-  CheckDlgButton(window, IDC_OVERWRITE, BST_CHECKED);
+  SendDlgItemMessageA(window, IDC_OVERWRITE, BM_SETCHECK, BST_CHECKED, 0);
   OverwriteMode = OverwriteAlways;
-  CheckDlgButton(window, IDC_STORED_PATHS, BST_CHECKED);
+  SendDlgItemMessageA(window, IDC_STORED_PATHS, BM_SETCHECK, BST_CHECKED, 0);
   ExtractionRun(window, true);
   SelectAll(window, TRUE);
   MainDialogHandle = window;
@@ -71,13 +71,15 @@ static void OnInitDialog(HWND window) {
   }
 }
 
-static void OnExit(HWND window) {
+// Both return whether they ended the dialog.
+static bool OnExit(HWND window) {
   GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
   if (PathExists(ExtractDir)) SetCurrentDirectoryA(ExtractDir);
   EndDialog(window, 2);
+  return true;
 }
 
-static void OnExtract(HWND window) {
+static bool OnExtract(HWND window) {
   GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
   if (ExtractDir[0] == 0) {
     const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
@@ -87,6 +89,7 @@ static void OnExtract(HWND window) {
   ExtractionRun(window, false);
   if (ExitRequested) return OnExit(window);
   if (OptAutoClose) EndDialog(window, 1);
+  return OptAutoClose;
 }
 
 // Commands that arrive while a walk is under way (through its message dispatch, or while the
@@ -96,8 +99,8 @@ static bool HeldDuringRun(HWND window, int id) {
   if (!RunInProgress) return false;
   if (id == IDCANCEL) ExitRequested = true;
   if (id == IDC_STORED_PATHS) {  // the box has toggled itself: put it back
-    const bool checked = IsDlgButtonChecked(window, IDC_STORED_PATHS) == BST_CHECKED;
-    CheckDlgButton(window, IDC_STORED_PATHS, checked ? BST_UNCHECKED : BST_CHECKED);
+    const bool checked = SendDlgItemMessageA(window, IDC_STORED_PATHS, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SendDlgItemMessageA(window, IDC_STORED_PATHS, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
   }
   return id == IDOK || id == IDCANCEL || id == IDC_STORED_PATHS;
 }
@@ -105,8 +108,8 @@ static bool HeldDuringRun(HWND window, int id) {
 static INT_PTR OnCommand(HWND window, int id) {
   if (HeldDuringRun(window, id)) return 0;
   switch (id) {
-    case IDOK: OnExtract(window); break;
-    case IDCANCEL: OnExit(window); break;
+    case IDOK: return OnExtract(window);
+    case IDCANCEL: return OnExit(window);
     case IDC_ALL: SelectAll(window, TRUE); break;
     case IDC_NONE: SelectAll(window, FALSE); break;
     case IDC_STORED_PATHS:
