@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "archive/data_descriptor.h"
 #include "archive/local_header.h"
 #include "package/builder.h"
 #include "package/locator.h"
@@ -240,12 +241,24 @@ int List(const std::string& name) {
       problem = "truncated: the name of the entry at offset " + std::to_string(position) + " is cut short";
       break;
     }
+    // Sizes deferred to a data descriptor or to ZIP64 fields are found as the package finds them.
+    std::string extra(header.ExtraLength, '\0');
+    if (FileRead(f, extra.data(), header.ExtraLength) != int32_t(header.ExtraLength)) extra.clear();
+    ArchiveHandle = f;
+    LocalHeader = header;
+    const int32_t dataPos = int32_t(position + LocalHeaderSize + header.NameLength + header.ExtraLength);
+    const EntryExtent extent =
+        FindEntryExtent(dataPos, reinterpret_cast<const uint8_t*>(extra.data()), uint32_t(extra.size()));
     const char* method = MethodName(header.Method);
     const std::string methodText = method != nullptr ? method : "method " + std::to_string(header.Method);
-    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %s\n", methodText.c_str(), header.CompressedSize,
+    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %s\n", methodText.c_str(), extent.compressedSize,
                 header.UncompressedSize, (header.Flags & FlagEncrypted) != 0 ? "yes" : "no", entryName.c_str());
     ++entries;
-    position += LocalHeaderSize + uint64_t(header.NameLength) + header.ExtraLength + header.CompressedSize;
+    if (!extent.known) {
+      problem = "the end of '" + entryName + "' cannot be found (no data descriptor, or sizes beyond 2 GB)";
+      break;
+    }
+    position = uint64_t(extent.nextHeader);
     if (position > fileSize) {
       problem = "truncated: the data of '" + entryName + "' run past the end of the file";
       break;
