@@ -1,0 +1,68 @@
+// Runs pieces of the stub's own Win32 code in a process of its own, so that the end-to-end tests
+// can watch what they show and how the process ends:
+//   zelvix_probe headers FILE   walks FILE's local headers from offset 0 with ReadLocalHeader
+//                               until one is not a header; exit code 100 + the number read
+//                               (a header cut short ends the process inside the reader instead)
+//   zelvix_probe alloc          asks MemAlloc for 0xFFFFFFF0 bytes (the fatal report ends it)
+//   zelvix_probe boxes          shows the message boxes of BoxStyles one after another, for the
+//                               tests of the automation library; exit code: the answers as
+//                               decimal digits, first box first
+#include <windows.h>
+#include <cstring>
+#include "app/state.h"
+#include "archive/crc32.h"
+#include "archive/local_header.h"
+#include "util/file_io.h"
+#include "util/memory.h"
+#include "util/seek.h"
+
+constexpr int BadUsage = 90;
+constexpr int CannotOpen = 91;
+constexpr int AllocationReturned = 92;
+constexpr int HeaderCountBase = 100;
+
+static int WalkHeaders(const char* name) {
+  ArchiveHandle = FileOpenRead(name);
+  if (ArchiveHandle == NoFile) return CannotOpen;
+  CrcTable = static_cast<uint32_t*>(MemAlloc(CrcTableBlockSize));
+  BuildCrcTable();
+  int count = 0;
+  int32_t position = 0;
+  for (;;) {
+    SeekArchive(position);
+    if (LastSeekPos != position || !ReadLocalHeader()) break;
+    ++count;
+    position += int32_t(LocalHeaderSize + LocalHeader.NameLength + LocalHeader.ExtraLength) + CompressedLeft;
+  }
+  FileClose(ArchiveHandle);
+  MemFree(CrcTable);
+  return HeaderCountBase + count;
+}
+
+// Caption "Box N" for the N-th, text "Text N".
+constexpr UINT BoxStyles[] = {MB_OK, MB_OK | MB_ICONHAND, MB_OKCANCEL | MB_ICONEXCLAMATION,
+                              MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONINFORMATION,
+                              MB_OKCANCEL | MB_ICONINFORMATION};
+
+static int ShowBoxes() {
+  int answers = 0;
+  int number = 1;
+  for (UINT style : BoxStyles) {
+    char caption[16], text[16];
+    wsprintfA(caption, "Box %d", number);
+    wsprintfA(text, "Text %d", number);
+    answers = answers * 10 + MessageBoxA(nullptr, text, caption, style);
+    ++number;
+  }
+  return answers;
+}
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "headers") == 0) return WalkHeaders(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "alloc") == 0) {
+    MemFree(MemAlloc(0xFFFFFFF0u));
+    return AllocationReturned;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "boxes") == 0) return ShowBoxes();
+  return BadUsage;
+}
