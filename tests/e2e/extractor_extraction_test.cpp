@@ -1,0 +1,82 @@
+// Extraction of good archives, compared byte for byte with what they hold: stored and deflated
+// entries, nested directories, empty files, files across the 32 KB window and of several MB,
+// data descriptors, extra fields and ZIP64 sizes; the status line; the empty-path rule.
+#include "extractor_support.h"
+
+using namespace ext;
+
+// tree.zip (paths, directory entries) followed by the records of deflated.zip: extracted with
+// the stored paths, then again without them into another directory.
+TEST(ExtractorExtraction, TreeWithAndWithoutStoredPaths) {
+  const std::string dir = support::FreshTestDir();
+  const std::string zip = FixtureRecords("tree.zip") + FixtureRecords("deflated.zip") + EndRecord();
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, zip);
+  ASSERT_NE(dialog, nullptr);
+  const std::string target = JoinPath(dir, "pkg");
+
+  // Nothing selected: nothing written, no message.
+  ASSERT_TRUE(ui::PressButton(dialog, NoneId));
+  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+  ExpectOnlyTheMainDialog(process, dialog);
+  EXPECT_FALSE(support::DirectoryExists(target));
+
+  ASSERT_TRUE(ui::PressButton(dialog, AllId));
+  ExtractExpectingSuccess(process, dialog);
+  ExpectFixtureFiles("tree.zip", target);
+  ExpectFixtureFiles("deflated.zip", target);
+  EXPECT_EQ(Below(target), (std::vector<std::string>{"Alpha.txt", "bin/", "bin/empty.dat", "bin/tool.dat", "docs/",
+                                                      "docs/guide.txt", "docs/sub/", "docs/sub/deep.txt", "empty.txt",
+                                                      "hello.txt", "noise.bin", "readme.txt", "text40k.txt"}));
+  EXPECT_TRUE(Highlighted(dialog).empty());
+  // The last entry written, as the status line names it: the target path, backslashes only.
+  EXPECT_EQ(ui::ControlText(dialog, StatusId), "Extracting: " + JoinPath(target, "noise.bin"));
+
+  const std::string flat = JoinPath(dir, "flat");
+  ASSERT_TRUE(ui::ClickButton(dialog, StoredPathsId));
+  ASSERT_TRUE(WaitUntil([&] { return !ui::IsChecked(dialog, StoredPathsId) && Highlighted(dialog).size() == 10; }));
+  ASSERT_TRUE(ui::SetControlText(dialog, PathEditId, flat));
+  ExtractExpectingSuccess(process, dialog);
+  ExpectFixtureFiles("tree.zip", flat, true);
+  ExpectFixtureFiles("deflated.zip", flat, true);
+  EXPECT_EQ(Below(flat), (std::vector<std::string>{"Alpha.txt", "deep.txt", "empty.dat", "empty.txt", "guide.txt",
+                                                    "hello.txt", "noise.bin", "readme.txt", "text40k.txt",
+                                                    "tool.dat"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
+// Stored entries, a 3.5 MB deflated file, entries whose sizes follow in data descriptors,
+// extra fields, and a stored entry whose sizes stand in a ZIP64 field. Then, with the path edit
+// emptied, Extract uses the current directory and shows it.
+TEST(ExtractorExtraction, EveryRecordKindThenTheEmptyPathRule) {
+  const std::string dir = support::FreshTestDir();
+  const std::string zip64Data = "sizes from the ZIP64 field\r\n";
+  const std::string zip = FixtureRecords("stored.zip") + FixtureRecords("large.zip") +
+                          FixtureRecords("descriptor.zip") + FixtureRecords("extra_field.zip") +
+                          Zip({{"zip64.txt", zip64Data, 0, "", true}});
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, zip);
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<std::string> names{"after.txt",     "empty.txt",     "hello.txt", "large.bin", "noise.bin",
+                                       "streamed1.txt", "streamed2.txt", "x1.txt",    "x2.txt",    "zip64.txt"};
+  EXPECT_EQ(Listed(dialog), names);
+
+  const std::string target = JoinPath(dir, "pkg");
+  ExtractExpectingSuccess(process, dialog);
+  for (const char* fixture : {"stored.zip", "large.zip", "descriptor.zip", "extra_field.zip"})
+    ExpectFixtureFiles(fixture, target);
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(target, "zip64.txt")), zip64Data);
+  EXPECT_EQ(Below(target), names);
+  EXPECT_EQ(ui::ControlText(dialog, StatusId), "Extracting: " + JoinPath(target, "zip64.txt"));
+
+  ASSERT_TRUE(ui::PressButton(dialog, AllId));
+  ASSERT_TRUE(ui::SetControlText(dialog, PathEditId, ""));
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_EQ(ui::ControlText(dialog, PathEditId), dir);
+  for (const char* fixture : {"stored.zip", "large.zip", "descriptor.zip", "extra_field.zip"})
+    ExpectFixtureFiles(fixture, dir);
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(dir, "zip64.txt")), zip64Data);
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

@@ -1,0 +1,139 @@
+// Entries that cannot be extracted, and what the user is told: a CRC-32 mismatch (and the retry
+// of the highlighted items), an unsupported method, a directory or file that cannot be created,
+// names and paths too long, and names that would leave the extraction directory.
+#include "extractor_support.h"
+
+using namespace ext;
+
+// The bad file stays as written and its item highlighted; a second Extract works on the
+// highlighted item only.
+TEST(ExtractorFailure, CrcMismatchLeavesTheItemHighlightedForARetry) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("bad_crc.zip"));
+  ASSERT_NE(dialog, nullptr);
+  PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Below(target), (std::vector<std::string>{"bad.txt", "good.txt", "last.txt"}));
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(target, "bad.txt")).size(), 40u * 1024);
+  EXPECT_EQ(Highlighted(dialog), std::vector<std::string>{"bad.txt"});
+
+  ASSERT_TRUE(support::RemoveTree(target));
+  PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Below(target), std::vector<std::string>{"bad.txt"});
+  EXPECT_EQ(Highlighted(dialog), std::vector<std::string>{"bad.txt"});
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
+// Method 6: the file is created empty, the walk ends there and no closing message follows.
+TEST(ExtractorFailure, UnsupportedMethodEndsTheWalkWithoutClosingMessage) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("method6.zip"));
+  ASSERT_NE(dialog, nullptr);
+  PressAndExpect(process, dialog, IDOK, "Unable to extract...", "Unsupported compression method",
+                 ui::MessageIcon::Stop);
+  ExpectOnlyTheMainDialog(process, dialog);
+  EXPECT_EQ(Below(target), (std::vector<std::string>{"before.txt", "imploded.dat"}));
+  // The file is closed once the message box has returned, a moment after it has gone.
+  std::string imploded = "?";
+  EXPECT_TRUE(WaitUntil([&] { return support::ReadWholeFile(JoinPath(target, "imploded.dat"), &imploded); }));
+  EXPECT_TRUE(imploded.empty());
+  EXPECT_EQ(Highlighted(dialog), (std::vector<std::string>{"after.txt", "imploded.dat"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
+// A file named docs stands where tree.zip needs a directory: docs\guide.txt cannot be created
+// ("Error Openning...", the walk goes on), docs\sub cannot be made ("Error Changing Dir", the
+// walk ends), and the closing message reports the items left.
+TEST(ExtractorFailure, DirectoryThatCannotBeMadeEndsTheWalk) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(support::WriteFileBytes(JoinPath(target, "docs"), "a file"));
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("tree.zip"));
+  ASSERT_NE(dialog, nullptr);
+  PressAndExpect(process, dialog, IDOK, "Error Openning...", JoinPath(target, "docs\\guide.txt"),
+                 ui::MessageIcon::Stop);
+  e2e::ExpectMessageBox(process, "Error Changing Dir", JoinPath(target, "docs\\sub"), ui::MessageIcon::Exclamation);
+  e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Below(target), (std::vector<std::string>{"docs", "readme.txt"}));
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(target, "docs")), "a file");
+  std::vector<std::string> left = Highlighted(dialog);
+  for (std::string& item : left) std::replace(item.begin(), item.end(), '\\', '/');
+  EXPECT_EQ(left, (std::vector<std::string>{"Alpha.txt", "bin/empty.dat", "bin/tool.dat", "docs/guide.txt",
+                                            "docs/sub/deep.txt"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
+// A name longer than 257 bytes is never written; a target path of MAX_PATH characters or more
+// is refused with "Error Openning..." and the path. Both items stay highlighted.
+TEST(ExtractorFailure, OverlongNamesAndPathsAreRefused) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  const std::string longName(300, 'n');
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Zip({Stored(longName, "long\r\n"), Stored("ok.txt", "ok\r\n")}));
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(ui::ListItems(dialog, ListId).size(), 2u);
+  PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Below(target), std::vector<std::string>{"ok.txt"});
+  EXPECT_EQ(Highlighted(dialog).size(), 1u);
+  EXPECT_NE(Highlighted(dialog), std::vector<std::string>{"ok.txt"});
+
+  // A directory of 255 characters (all ExtractDir holds) leaves no room for "\ok.txt".
+  std::string deep = JoinPath(dir, "deep");
+  deep += std::string(255 - deep.size(), 'd');
+  ASSERT_TRUE(ui::PressButton(dialog, AllId));
+  ASSERT_TRUE(ui::SetControlText(dialog, PathEditId, deep));
+  PressAndExpect(process, dialog, IDOK, "Error Openning...", deep + "\\ok.txt", ui::MessageIcon::Stop);
+  e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Highlighted(dialog).size(), 2u);
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_EQ(Below(dir), (std::vector<std::string>{"pkg.exe", "pkg/", "pkg/ok.txt"}));
+}
+
+// Names with "..", a drive or a leading separator are listed but never written: nothing lands
+// outside the extraction directory, and their items stay highlighted. Without the stored paths
+// only their file-name parts are used, which all land inside.
+TEST(ExtractorFailure, TraversalNamesNeverLeaveTheExtractionDirectory) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  DeleteFileA("C:\\drive.txt");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("traversal.zip"));
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<std::string> unsafe{"../up.txt", "..\\back.txt", "/root.txt", "C:\\drive.txt",
+                                        "dir/../../escape.txt"};
+  std::vector<std::string> all = unsafe;
+  all.push_back("safe.txt");
+  std::sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+  });
+  EXPECT_EQ(ui::ListItems(dialog, ListId), all);
+  PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Below(dir), (std::vector<std::string>{"pkg.exe", "pkg/", "pkg/safe.txt"}));
+  EXPECT_FALSE(support::FileExists("C:\\drive.txt"));
+  EXPECT_FALSE(support::FileExists(JoinPath(support::EnvPath("ZELVIX_TEST_TMP"), "up.txt")));
+  std::vector<std::string> left = ui::SelectedListItems(dialog, ListId);
+  std::sort(left.begin(), left.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+  });
+  std::vector<std::string> want = all;
+  want.erase(std::find(want.begin(), want.end(), "safe.txt"));
+  EXPECT_EQ(left, want);
+
+  ASSERT_TRUE(ui::ClickButton(dialog, StoredPathsId));
+  ASSERT_TRUE(WaitUntil([&] { return ui::ListItems(dialog, ListId).size() == 6 && !ui::IsChecked(dialog, StoredPathsId); }));
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_EQ(Below(dir), (std::vector<std::string>{"pkg.exe", "pkg/", "pkg/back.txt", "pkg/drive.txt",
+                                                   "pkg/escape.txt", "pkg/root.txt", "pkg/safe.txt", "pkg/up.txt"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

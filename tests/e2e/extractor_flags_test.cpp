@@ -1,0 +1,96 @@
+// The package flags that act without the user: a.start (extract at once, no success box, end),
+// a.close (end after Extract, whatever came of it) and r.setup (setup.exe started from the
+// extraction directory, only after a successful extraction).
+#include <cstring>
+#include "extractor_support.h"
+
+using namespace ext;
+
+namespace {
+
+const char SetupRecord[] = "setup_ran.txt";
+
+// This very test program stands in for the package's setup.exe: started under that name it
+// writes its current directory into setup_ran.txt there and ends before any test runs.
+const bool StartedAsSetup = [] {
+  char path[MAX_PATH + 1] = "";
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const char* name = std::strrchr(path, '\\');
+  if (lstrcmpiA(name != nullptr ? name + 1 : path, "setup.exe") != 0) return false;
+  char current[MAX_PATH + 1];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+  HANDLE file = CreateFileA(SetupRecord, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  if (file != INVALID_HANDLE_VALUE) {
+    WriteFile(file, current, length, &written, nullptr);
+    CloseHandle(file);
+  }
+  ExitProcess(0);
+}();
+
+// A stored setup.exe entry holding this test program.
+std::string SetupRecords() {
+  char self[MAX_PATH + 1] = "";
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string bytes;
+  EXPECT_TRUE(support::ReadWholeFile(self, &bytes)) << self;
+  return Records({Stored("setup.exe", bytes)});
+}
+
+}  // namespace
+
+// a.start: everything into the initial path, no success box, the program ends by itself.
+TEST(ExtractorFlags, AutoStartExtractsEverythingAndEnds) {
+  const std::string dir = support::FreshTestDir();
+  ui::Process process;
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, Fixture("tree.zip"), "1000"));
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  ExpectFixtureFiles("tree.zip", JoinPath(dir, "pkg"));
+}
+
+// a.start with r.setup: setup.exe is started from the extraction directory, which is its
+// current directory.
+TEST(ExtractorFlags, RunSetupStartsSetupFromTheExtractionDirectory) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, FixtureRecords("flat.zip") + SetupRecords() + EndRecord(), "1010"));
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  ExpectFixtureFiles("flat.zip", target);
+  const std::string record = JoinPath(target, SetupRecord);
+  ASSERT_TRUE(WaitUntil([&] { return support::FileExists(record); }, 20000)) << "setup.exe did not run";
+  ASSERT_TRUE(WaitUntil([&] { return support::ReadFileBytes(record) == target; }, 5000))
+      << support::ReadFileBytes(record);
+}
+
+// r.setup after a failed extraction (error boxes still come with a.start): setup.exe, written
+// itself, is not started.
+TEST(ExtractorFlags, RunSetupStartsNothingAfterAFailure) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, SetupRecords() + FixtureRecords("bad_crc.zip") + EndRecord(), "1010"));
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_TRUE(support::FileExists(JoinPath(target, "setup.exe")));
+  Sleep(4000);
+  EXPECT_FALSE(support::FileExists(JoinPath(target, SetupRecord))) << "setup.exe ran after a failure";
+  EXPECT_FALSE(support::FileExists(JoinPath(dir, SetupRecord)));
+}
+
+// a.close: the dialog ends after Extract, here one whose entries partly failed.
+TEST(ExtractorFlags, AutoCloseEndsAfterExtractEvenAfterFailures) {
+  const std::string dir = support::FreshTestDir();
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("bad_crc.zip"), "0100");
+  ASSERT_NE(dialog, nullptr);
+  PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_EQ(Below(JoinPath(dir, "pkg")), (std::vector<std::string>{"bad.txt", "good.txt", "last.txt"}));
+}
