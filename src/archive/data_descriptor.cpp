@@ -106,14 +106,27 @@ EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extr
   if (compressed >= Unusable) return extent;  // never a seek computed from 0xFFFFFFFF
   uint32_t crc = 0, length = 0;
   if (LocalHeader.Flags & FlagDataDescriptor) {
-    if (compressed == 0) {
-      length = ScanForDescriptor(dataPos, zip64, compressed, crc);
-      if (length == 0) return extent;
-    } else if (uint32_t(dataPos) + compressed < Unusable) {
+    // At the end the header states: a descriptor, or the next record when there is none.
+    bool stated = false;
+    if (compressed != 0 && uint32_t(dataPos) + compressed < Unusable) {
       uint8_t tail[LongestDescriptor + 4];
       const int32_t at = dataPos + int32_t(compressed);
       const int32_t got = FileSeek(ArchiveHandle, at) == at ? FileRead(ArchiveHandle, tail, sizeof tail) : -1;
       if (got > 0) length = DescriptorAt(tail, uint32_t(got), compressed, zip64, true, crc);
+      stated = length != 0 || got == 0 || (got >= 4 && IsHeaderSignature(tail));
+    }
+    // Otherwise the header's sizes are deferred (zero) or wrong: a stored entry encrypted on the
+    // fly carries its plain size, without the 12-byte encryption header. Then the descriptor
+    // found by scanning decides both the size and the CRC-32 (such headers hold a check value
+    // in the CRC field, not the CRC).
+    // With no descriptor anywhere, a stated size still stands and the walk goes on after it.
+    uint32_t found = 0;
+    if (!stated) length = ScanForDescriptor(dataPos, zip64, found, crc);
+    if (length != 0 && !stated) {
+      compressed = found;
+      extent.crc32 = crc;
+    } else if (!stated && compressed == 0) {
+      return extent;
     }
   }
   const uint32_t next = uint32_t(dataPos) + compressed + length;

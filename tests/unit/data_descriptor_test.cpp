@@ -67,6 +67,17 @@ TEST_F(ExtentTest, DescriptorAfterKnownSizeIsSteppedOver) {
   EXPECT_EQ(e.nextHeader, 35);
 }
 
+TEST_F(ExtentTest, WrongStatedSizeFallsBackToTheScan) {
+  // A stored entry encrypted on the fly (zip -P to a pipe): the header states the plain size
+  // (6) and a check value in the CRC field; the data hold 12 more bytes of encryption header.
+  const std::string data(18, 'e');
+  const EntryExtent e = Find(FlagDataDescriptor, 0x69580000, 6, data, Descriptor(0xC0FFEE, 18, true) + LocalSig);
+  ASSERT_TRUE(e.known);
+  EXPECT_EQ(e.compressedSize, 18u);
+  EXPECT_EQ(e.crc32, 0xC0FFEEu);
+  EXPECT_EQ(e.nextHeader, 30 + 18 + 16);
+}
+
 TEST_F(ExtentTest, ZeroCrcInTheHeaderIsTakenFromTheDescriptor) {
   EntryExtent e = Find(FlagDataDescriptor, 0, 5, "hello", Descriptor(0x3610A686, 5, true) + LocalSig);
   EXPECT_EQ(e.crc32, 0x3610A686u);
