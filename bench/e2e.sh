@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Extraction under Wine, end to end: a package of ZIP with a.start beside 7-Zip's 7za.exe
+# (npm package 7zip-bin, 32-bit Windows binary) extracting the same ZIP, alternately, each run
+# on a warm wineserver. Both outputs are checked against unzip's. Prints the medians and the
+# ratio Zelvix/7za.   Usage: bench/e2e.sh ZIP [RUNS]   (needs a built tree: tools/run-main.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+zip=$(realpath "$1")
+runs=${2:-5}
+work=build/bench-e2e
+tools=build/bench-tools
+if [ ! -f "$tools/node_modules/7zip-bin/win/ia32/7za.exe" ]; then
+  mkdir -p "$tools"
+  (cd "$tools" && npm install --no-audit --no-fund --silent 7zip-bin >/dev/null)
+fi
+rm -rf "$work" && mkdir -p "$work"
+cp "$tools/node_modules/7zip-bin/win/ia32/7za.exe" "$work/7za.exe"
+build/native/zelvix-pack -o "$work/package.exe" build/win32/zelvix.exe "$zip" 1000 out-zelvix >/dev/null
+cp "$zip" "$work/archive.zip"
+mkdir -p "$work/reference" && unzip -q -o "$zip" -d "$work/reference"
+run=build/win32/wine-run.sh
+"$run" --start
+
+seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); awk "BEGIN {print $t1 - $t0}"; }
+zelvix_times=() sevenzip_times=()
+for i in $(seq "$runs"); do
+  rm -rf "$work/out-zelvix" "$work/out-7za"
+  zelvix_times+=("$(cd "$work" && seconds ../../"$run" package.exe)")
+  sevenzip_times+=("$(cd "$work" && seconds ../../"$run" 7za.exe x -y -oout-7za archive.zip)")
+done
+# Names that differ only in letter case share one file under Windows, and which spelling
+# survives is the extractor's business: the two trees are compared by lower-cased path and content.
+# Names that collide that way are left out: which entry wins is each extractor's policy.
+collisions=$(realpath "$work")/collisions
+unzip -Z1 "$zip" | awk '{print "./" tolower($0) " "}' | sort | uniq -d >"$collisions"
+listing() { (cd "$1" && find . -type f -exec md5sum {} + | awk '{print tolower($2), $1}' | sort |
+  grep -v -F -f "$collisions"); }
+cmp -s <(listing "$work/out-7za") <(listing "$work/out-zelvix") || { echo "Zelvix's output differs from 7za's" >&2; exit 1; }
+"$run" --stop
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+mz=$(median "${zelvix_times[@]}")
+m7=$(median "${sevenzip_times[@]}")
+printf 'archive: %s (%s bytes), %s runs each\n' "$zip" "$(stat -c %s "$zip")" "$runs"
+printf 'zelvix  median %.2f s   (%s)\n' "$mz" "${zelvix_times[*]}"
+printf '7za     median %.2f s   (%s)\n' "$m7" "${sevenzip_times[*]}"
+awk -v z="$mz" -v s="$m7" 'BEGIN {printf "ratio zelvix/7za: %.2f\n", z / s}'
