@@ -1,6 +1,7 @@
 // Package builder, portable part: the package name rule, the options block as the builders
 // compose it, the 32 KB copy loop and the package layout written by WritePackage.
 #include <gtest/gtest.h>
+#include "support/files.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -18,24 +19,8 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
-std::string TempDir() {
-  const char* root = std::getenv("ZELVIX_TEST_TMP");
-  std::string dir = std::string(root != nullptr ? root : "/tmp") + "/builder_test";
-  std::system(("mkdir -p '" + dir + "'").c_str());
-  return dir;
-}
-
-void WriteFile(const std::string& name, const Bytes& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-Bytes ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string TempDir() { return ScratchDir("builder_test"); }
 
 // Bytes that differ from block to block, so a misplaced or repeated copy unit shows.
 Bytes Pattern(size_t size, uint32_t seed) {

@@ -2,6 +2,7 @@
 // --list and --dump. The tool is run as a separate process, found beside the test binary's
 // build directory (<build>/zelvix-pack, two levels above <build>/tests/unit).
 #include <gtest/gtest.h>
+#include "support/files.h"
 #include <zlib.h>
 
 #include <sys/wait.h>
@@ -17,7 +18,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
 std::string PackTool() {
   char self[4096];
@@ -28,22 +28,7 @@ std::string PackTool() {
   return dir + "/../../zelvix-pack";
 }
 
-std::string TempDir() {
-  const char* root = std::getenv("ZELVIX_TEST_TMP");
-  std::string dir = std::string(root != nullptr ? root : "/tmp") + "/pack_test";
-  std::system(("mkdir -p '" + dir + "'").c_str());
-  return dir;
-}
-
-void WriteFile(const std::string& name, const Bytes& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-Bytes ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string TempDir() { return ScratchDir("pack_test"); }
 
 bool Exists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
 
