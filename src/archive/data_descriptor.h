@@ -14,10 +14,13 @@ struct EntryExtent {
 };
 
 // The extent of the entry in LocalHeader whose data begin at dataPos in ArchiveHandle;
-// extra/extraLength are its extra field. Values the local header holds stand; those it leaves
-// at zero come from the descriptor. A deferred size (bit 3, compressed size 0) is found by a
-// buffered forward scan for the descriptor whose size field equals its own distance from
-// dataPos and which is followed by a local or central header (or, signed, by the end of the
-// file). Sizes that do not fit 32-bit positions leave the extent unknown.
+// extra/extraLength are its extra field. Sizes come from the local header, or from its ZIP64
+// field. With flag bit 3, a descriptor at the stated end is stepped over, and values the header
+// leaves at zero come from it. When the stated end leads to neither a descriptor nor a header
+// (sizes deferred as 0, or a stored entry encrypted on the fly, whose header states its plain
+// size), a buffered forward scan finds the descriptor whose size field equals its own distance
+// from dataPos and which is followed by a local or central header (or, signed, by the end of the
+// file); that descriptor then decides both size and CRC-32. Sizes that do not fit 32-bit
+// positions, or a deferred size with no descriptor, leave the extent unknown.
 // The file position of ArchiveHandle is left anywhere.
 EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength);

@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Makes, with the real archivers of this machine, the archives whose entry sizes are not (all)
+in the local headers' fixed fields: data descriptors after the data (flag bit 3) and ZIP64
+extended-information fields. The end-to-end tests attach each to the stub and extract it.
+
+Usage: make_real_archives.py OUTDIR
+
+OUTDIR/input/ holds the files that went in (the tests compare what they extract with them):
+  text.txt        58,722 bytes of text (more than the 32 KB deflate window)
+  data.bin        70,000 bytes: 35,000 of noise, 35,000 of a repeating pattern
+  tiny.txt        5 bytes
+  empty.dat       0 bytes
+  sub/nested.txt  3,500 bytes of text (and so a directory entry sub/)
+
+The archives, and what their local headers hold:
+  zip_encrypted.zip   zip -P pw to a file: bit 3 on every encrypted entry, sizes and CRC-32 in
+                      the header as well, signed 16-byte descriptors
+  zip_stream.zip      zip - | cat: sizes and CRC-32 deferred (0), data.bin stored with its
+                      size in the header but CRC-32 0; deflated and stored entries, sub/
+  zip_stream_pw.zip   zip -P pw - | cat: deflated and encrypted (the empty file stored), sizes
+                      deferred, the CRC-32 field holding zip's password check value, not 0
+  zip_stream_pw_store.zip  zip -0 -P pw - | cat: stored and encrypted; the header holds the
+                      size without the 12-byte encryption header, the descriptor the true one
+  zip_zip64.zip       zip -fz to a file: 0xFFFFFFFF sizes, real ones in the ZIP64 field
+  zip_zip64_stream.zip zip -fz - | cat: ZIP64 field with compressed size 0, 24-byte descriptors
+  python_stream.zip   zipfile on an unseekable stream: everything deferred, stored and deflated
+  bsdtar_deflate.zip  bsdtar --format zip: sizes and CRC-32 deferred
+  bsdtar_store.zip    bsdtar --format zip, stored: sizes in the header, CRC-32 0
+  pigz_text.zip       pigz --zip: ZIP64 field of zeros, sizes in a 24-byte descriptor
+  pigz_empty.zip      pigz --zip of the empty file: the descriptor right at the data's start
+  stream_corrupt.zip  zip_stream.zip with one byte of text.txt's deflate data inverted
+  stream_cut.zip      zip_stream.zip cut where the descriptor of its last entry begins
+
+zip writes to a pipe (| cat) because with its standard output redirected to a file it seeks
+back and fills the sizes in, like any seekable output. File times are fixed and TZ is UTC, so
+every archive is the same on every run, except the random encryption headers of zip -P.
+"""
+import io
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import zipfile
+
+FILE_TIME = 1615725296  # 2021-03-14 12:34:56 UTC
+INPUTS = ["text.txt", "data.bin", "tiny.txt", "empty.dat", "sub"]
+PASSWORD = "pw"
+LOCAL_SIGNATURE = b"PK\x03\x04"
+
+
+def text_bytes(lines, seed):
+    out = bytearray()
+    state = seed
+    for i in range(lines):
+        state = (state * 1103515245 + 12345) & 0x7FFFFFFF
+        out += b"line %05d: the quick brown fox %s\n" % (i, b"x" * (state % 37))
+    return bytes(out)
+
+
+def data_bytes():
+    noise, state = bytearray(), 7
+    for _ in range(35000):
+        state = (state * 1103515245 + 12345) & 0x7FFFFFFF
+        noise.append((state >> 16) & 0xFF)
+    return bytes(noise) + bytes(i % 251 for i in range(35000))
+
+
+def write_inputs(root):
+    os.makedirs(os.path.join(root, "sub"))
+    files = {
+        "text.txt": text_bytes(1200, 1),
+        "data.bin": data_bytes(),
+        "tiny.txt": b"tiny\n",
+        "empty.dat": b"",
+        "sub/nested.txt": b"nested " * 500,
+    }
+    for name, data in files.items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data)
+    assert len(files["text.txt"]) > 32768 and len(files["data.bin"]) == 70000
+    for path in [os.path.join(root, n) for n in files] + [os.path.join(root, "sub"), root]:
+        os.utime(path, (FILE_TIME, FILE_TIME))
+
+
+def write_mtree(root, path):
+    """A file list for bsdtar in mtree form, in the order of INPUTS, sub/ before its file."""
+    common = "uid=1000 gid=1000 time=%d.0" % FILE_TIME
+    lines = ["#mtree"]
+    for name in INPUTS:
+        if os.path.isdir(os.path.join(root, name)):
+            lines.append("%s type=dir mode=0755 %s" % (name, common))
+            for child in sorted(os.listdir(os.path.join(root, name))):
+                child = name + "/" + child
+                lines.append("%s type=file mode=0644 %s contents=%s" % (child, common, child))
+        else:
+            lines.append("%s type=file mode=0644 %s contents=%s" % (name, common, name))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def run(command, cwd, output):
+    """Runs a shell pipeline in cwd with its standard output going to the file output."""
+    env = dict(os.environ, TZ="UTC", LC_ALL="C")
+    with open(output, "wb") as out:
+        subprocess.run(["sh", "-c", command], cwd=cwd, stdout=out, env=env, check=True)
+
+
+def python_stream(root, output):
+    class Unseekable(io.RawIOBase):
+        def __init__(self, sink):
+            self.sink = sink
+
+        def writable(self):
+            return True
+
+        def seekable(self):
+            return False
+
+        def write(self, data):
+            return self.sink.write(data)
+
+    with open(output, "wb") as sink, zipfile.ZipFile(Unseekable(sink), "w") as archive:
+        archive.write(os.path.join(root, "text.txt"), "text.txt", zipfile.ZIP_DEFLATED)
+        archive.write(os.path.join(root, "data.bin"), "data.bin", zipfile.ZIP_STORED)
+        archive.write(os.path.join(root, "tiny.txt"), "tiny.txt", zipfile.ZIP_STORED)
+        archive.write(os.path.join(root, "empty.dat"), "empty.dat", zipfile.ZIP_DEFLATED)
+        archive.write(os.path.join(root, "sub"), "sub/")
+        archive.write(os.path.join(root, "sub", "nested.txt"), "sub/nested.txt", zipfile.ZIP_DEFLATED)
+
+
+def data_extent(zip_bytes, name):
+    """(start, length) of the named entry's data, from the central directory's size and the
+    local header's name and extra lengths."""
+    info = zipfile.ZipFile(io.BytesIO(zip_bytes)).getinfo(name)
+    at = info.header_offset
+    assert zip_bytes[at:at + 4] == LOCAL_SIGNATURE
+    name_length, extra_length = struct.unpack_from("<HH", zip_bytes, at + 26)
+    return at + 30 + name_length + extra_length, info.compress_size
+
+
+def check_deferred(zip_bytes, name):
+    """The damaged archives must come from an entry whose sizes the local header leaves to
+    the descriptor, or they would not test the descriptor scan."""
+    info = zipfile.ZipFile(io.BytesIO(zip_bytes)).getinfo(name)
+    flags, = struct.unpack_from("<H", zip_bytes, info.header_offset + 6)
+    compressed, = struct.unpack_from("<I", zip_bytes, info.header_offset + 18)
+    assert flags & 8 and compressed == 0, name + ": sizes not deferred"
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    outdir = os.path.abspath(sys.argv[1])
+    missing = [tool for tool in ("zip", "bsdtar", "pigz") if shutil.which(tool) is None]
+    if missing:
+        sys.exit("make_real_archives: missing %s (tools/setup.sh installs them)" % ", ".join(missing))
+    if os.path.isdir(outdir):
+        shutil.rmtree(outdir)
+    root = os.path.join(outdir, "input")
+    write_inputs(root)
+    inputs = " ".join(INPUTS)
+
+    def out(name):
+        return os.path.join(outdir, name)
+
+    # -X leaves out the extra fields of file times and owners; -n .bin stores data.bin.
+    run("zip -q -r -X -P %s %s %s" % (PASSWORD, out("zip_encrypted.zip"), inputs), root, os.devnull)
+    run("zip -q -r -X -n .bin - %s | cat" % inputs, root, out("zip_stream.zip"))
+    run("zip -q -r -X -P %s - %s | cat" % (PASSWORD, inputs), root, out("zip_stream_pw.zip"))
+    run("zip -q -r -X -0 -P %s - %s | cat" % (PASSWORD, inputs), root, out("zip_stream_pw_store.zip"))
+    run("zip -q -r -X -fz %s %s" % (out("zip_zip64.zip"), inputs), root, os.devnull)
+    run("zip -q -r -X -fz - %s | cat" % inputs, root, out("zip_zip64_stream.zip"))
+    python_stream(root, out("python_stream.zip"))
+    # bsdtar reads the files through a list that fixes their times and owners (it would store
+    # the access time, which reading changes); -f to a file, or it pads the archive to 10 KB.
+    spec = out("bsdtar.mtree")
+    write_mtree(root, spec)
+    run("bsdtar -c --format zip -f %s @%s" % (out("bsdtar_deflate.zip"), spec), root, os.devnull)
+    run("bsdtar -c --format zip --options zip:compression=store -f %s @%s" % (out("bsdtar_store.zip"), spec),
+        root, os.devnull)
+    run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
+    run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
+
+    with open(out("zip_stream.zip"), "rb") as f:
+        stream = f.read()
+
+    # One byte in the middle of text.txt's deflate data inverted; the descriptor after it
+    # still tells the true size and CRC-32.
+    check_deferred(stream, "text.txt")
+    start, length = data_extent(stream, "text.txt")
+    corrupt = bytearray(stream)
+    corrupt[start + length // 2] ^= 0xFF
+    with open(out("stream_corrupt.zip"), "wb") as f:
+        f.write(corrupt)
+
+    # The last entry's data complete, its descriptor and everything after it gone.
+    check_deferred(stream, "sub/nested.txt")
+    start, length = data_extent(stream, "sub/nested.txt")
+    assert stream[start + length:start + length + 4] == b"PK\x07\x08"
+    with open(out("stream_cut.zip"), "wb") as f:
+        f.write(stream[:start + length])
+
+    # Every archive but the damaged ones must test as good with zipfile. zip -fz to a pipe
+    # writes a wrong central-directory end (the local records are sound): zipfile cannot open
+    # it, the stub never reads that part.
+    for name in sorted(os.listdir(outdir)):
+        if name.endswith(".zip") and not name.startswith("stream_") and name != "zip_zip64_stream.zip":
+            with zipfile.ZipFile(out(name)) as archive:
+                archive.setpassword(PASSWORD.encode())
+                assert archive.testzip() is None, name
+
+
+if __name__ == "__main__":
+    main()
