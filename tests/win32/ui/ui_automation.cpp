@@ -281,9 +281,10 @@ MessageIcon MessageBoxIcon(HWND box) {
   LRESULT handle = 0;
   if (control == nullptr || !IsWindowVisible(control) || !Send(control, STM_GETICON, 0, 0, &handle) || handle == 0)
     return MessageIcon::None;
-  // The box may not be painted yet when it has just appeared: look again for a moment.
+  // The box may not be painted yet when it has just appeared (seconds, on a loaded machine under
+  // emulation): look again for up to 10 s.
   MessageIcon icon = MessageIcon::Unknown;
-  for (int attempt = 0; attempt < 40 && icon == MessageIcon::Unknown; ++attempt) {
+  for (int attempt = 0; attempt < 200 && icon == MessageIcon::Unknown; ++attempt) {
     if (attempt > 0) Sleep(PollMs);
     icon = IdentifyIcon(control);
   }
