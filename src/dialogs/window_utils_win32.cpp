@@ -10,8 +10,24 @@ void CenterWindow(HWND window) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
+static int32_t FindAfter(HWND listBox, int32_t start, const char* name) {
+  return int32_t(SendMessageA(listBox, LB_FINDSTRINGEXACT, WPARAM(start), reinterpret_cast<LPARAM>(name)));
+}
+
+// Items that show the same name (names differing only in letter case, or file-name parts of
+// entries in different directories) are told apart by their selection: an item that an earlier
+// entry of that name has already deselected is passed over for the next one that is selected,
+// or that entry would be skipped and the other item left highlighted as a failure.
 bool IsEntrySelected(HWND listBox, const char* name) {
-  ListSearchIndex = int32_t(SendMessageA(listBox, LB_FINDSTRINGEXACT, WPARAM(ListSearchIndex),
-                                         reinterpret_cast<LPARAM>(name)));
-  return SendMessageA(listBox, LB_GETSEL, WPARAM(ListSearchIndex), 0) > 0;
+  const int32_t first = FindAfter(listBox, ListSearchIndex, name);
+  ListSearchIndex = first;
+  for (int32_t at = first; at != LB_ERR;) {
+    if (SendMessageA(listBox, LB_GETSEL, WPARAM(at), 0) > 0) {
+      ListSearchIndex = at;
+      return true;
+    }
+    at = FindAfter(listBox, at, name);
+    if (at == first) break;  // round the whole list: no item of this name is selected
+  }
+  return false;
 }

@@ -80,3 +80,27 @@ TEST(ExtractorExtraction, EveryRecordKindThenTheEmptyPathRule) {
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
+
+// Several entries showing the same name: file-name parts of entries in different directories,
+// and names that differ only in letter case. Each entry takes the next item of its name that is
+// still selected, so every one of them is written and nothing is left highlighted.
+TEST(ExtractorExtraction, EntriesShowingTheSameNameAreAllExtracted) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir,
+                             Zip({Stored("a/x.txt", "first x"), Stored("y.txt", "y"), Stored("b/x.txt", "second x"),
+                                  Stored("c/README.txt", "upper"), Stored("c/readme.txt", "lower")}));
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(ui::ClickButton(dialog, StoredPathsId));  // file-name parts: x.txt twice
+  ASSERT_TRUE(WaitUntil([&] { return !ui::IsChecked(dialog, StoredPathsId) && Listed(dialog).size() == 5; }));
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_TRUE(Highlighted(dialog).empty());
+  std::string x, readme;
+  EXPECT_TRUE(support::ReadWholeFile(JoinPath(target, "x.txt"), &x));
+  EXPECT_EQ(x, "second x");  // written twice, the later entry last
+  EXPECT_TRUE(support::ReadWholeFile(JoinPath(target, "readme.txt"), &readme));
+  EXPECT_EQ(readme, "lower");
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
