@@ -3,11 +3,7 @@
 # runs it under Wine and shows what it produced.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+bash tools/build.sh
 python3 tests/stub_checks.py build/win32/zelvix.exe
 
 demo=build/demo

@@ -4,11 +4,7 @@
 # Win32 unit tests, end-to-end tests of zelvix.exe).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+bash tools/build.sh
 status=0
 ctest --preset native || status=1
 ctest --preset win32 || status=1

@@ -174,10 +174,10 @@ def main():
     python_stream(root, out("python_stream.zip"))
     # bsdtar reads the files through a list that fixes their times and owners (it would store
     # the access time, which reading changes); -f to a file, or it pads the archive to 10 KB.
-    spec = out("bsdtar.mtree")
-    write_mtree(root, spec)
-    run("bsdtar -c --format zip -f %s @%s" % (out("bsdtar_deflate.zip"), spec), root, os.devnull)
-    run("bsdtar -c --format zip --options zip:compression=store -f %s @%s" % (out("bsdtar_store.zip"), spec),
+    file_list = out("bsdtar.mtree")
+    write_mtree(root, file_list)
+    run("bsdtar -c --format zip -f %s @%s" % (out("bsdtar_deflate.zip"), file_list), root, os.devnull)
+    run("bsdtar -c --format zip --options zip:compression=store -f %s @%s" % (out("bsdtar_store.zip"), file_list),
         root, os.devnull)
     run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
     run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
