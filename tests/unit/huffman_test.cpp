@@ -1,6 +1,7 @@
 // Huffman table builder: the shapes of the fixed codes, incomplete, over-subscribed and empty
 // codes, the root width rules, and the chain that releases every table of a build.
 #include <gtest/gtest.h>
+#include "support/bit_writer.h"
 #include <vector>
 #include "inflate/huffman.h"
 #include "inflate/inflate.h"
@@ -8,18 +9,6 @@
 namespace {
 
 using Lengths = std::vector<uint16_t>;
-
-// Canonical codes of RFC 1951, 3.2.2 (first bit = most significant).
-std::vector<uint32_t> CanonicalCodes(const Lengths& lengths) {
-  uint32_t count[17] = {}, next[17] = {};
-  for (uint16_t l : lengths) ++count[l];
-  count[0] = 0;
-  for (uint32_t bits = 1, code = 0; bits <= 16; ++bits) next[bits] = code = (code + count[bits - 1]) << 1;
-  std::vector<uint32_t> codes(lengths.size());
-  for (size_t i = 0; i < lengths.size(); ++i)
-    if (lengths[i]) codes[i] = next[lengths[i]]++;
-  return codes;
-}
 
 // Follows a code through the tables as the decoder does. `stream` holds the code bits in
 // stream order (first bit lowest); returns the final entry and the bits dropped on the way.

@@ -15,18 +15,6 @@ namespace {
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// Canonical codes of RFC 1951, 3.2.2, for writing dynamic blocks.
-std::vector<uint32_t> Codes(const std::vector<uint16_t>& lengths) {
-  uint32_t count[17] = {}, next[17] = {};
-  for (uint16_t l : lengths) ++count[l];
-  count[0] = 0;
-  for (uint32_t bits = 1, code = 0; bits <= 16; ++bits) next[bits] = code = (code + count[bits - 1]) << 1;
-  std::vector<uint32_t> codes(lengths.size());
-  for (size_t i = 0; i < lengths.size(); ++i)
-    if (lengths[i]) codes[i] = next[lengths[i]]++;
-  return codes;
-}
-
 // One code-length instruction: symbol 0..18 and its extra bits.
 struct ClStep { uint32_t symbol, extra = 0, extraBits = 0; };
 
@@ -40,7 +28,7 @@ DynamicCodes WriteDynamicHeader(BitWriter& w, uint32_t nl, uint32_t nd, const st
   w.Put(nd - 1, 5);    // HDIST
   w.Put(19 - 4, 4);    // HCLEN: all 19 code-length-code lengths follow
   for (uint8_t s : order) w.Put(clLengths[s], 3);
-  const std::vector<uint32_t> cl = Codes(clLengths);
+  const std::vector<uint32_t> cl = CanonicalCodes(clLengths);
   for (const ClStep& s : steps) {
     w.Code(cl[s.symbol], clLengths[s.symbol]);
     w.Put(s.extra, s.extraBits);
@@ -49,8 +37,8 @@ DynamicCodes WriteDynamicHeader(BitWriter& w, uint32_t nl, uint32_t nd, const st
   if (all.size() == nl + nd) {
     c.litLen.assign(all.begin(), all.begin() + nl);
     c.distLen.assign(all.begin() + nl, all.end());
-    c.lit = Codes(c.litLen);
-    c.dist = Codes(c.distLen);
+    c.lit = CanonicalCodes(c.litLen);
+    c.dist = CanonicalCodes(c.distLen);
   }
   return c;
 }

@@ -26,3 +26,14 @@ BitWriter& BitWriter::Align() {
 }
 
 std::vector<uint8_t> BitWriter::Bytes() const { return bytes_; }
+
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint16_t>& lengths) {
+  uint32_t count[17] = {}, next[17] = {};
+  for (uint16_t l : lengths) ++count[l];
+  count[0] = 0;
+  for (uint32_t bits = 1, code = 0; bits <= 16; ++bits) next[bits] = code = (code + count[bits - 1]) << 1;
+  std::vector<uint32_t> codes(lengths.size());
+  for (std::size_t i = 0; i < lengths.size(); ++i)
+    if (lengths[i]) codes[i] = next[lengths[i]]++;
+  return codes;
+}

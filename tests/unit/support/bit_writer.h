@@ -1,6 +1,7 @@
 // Writes deflate bit streams field by field for hand-made test inputs: values go in least
 // significant bit first, Huffman codes most significant bit first (RFC 1951, 3.1.1).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -23,3 +24,7 @@ private:
   std::vector<uint8_t> bytes_;
   uint32_t bitLength_ = 0;
 };
+
+// The canonical Huffman codes (RFC 1951, 3.2.2; first bit = most significant) for a list of
+// code lengths; 0 for unused symbols.
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint16_t>& lengths);
