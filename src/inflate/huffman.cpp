@@ -3,6 +3,11 @@
 #include "inflate/huffman.h"
 #include "util/memory.h"
 
+// Released tables wait here, one list per width (0..17), for the next build: every dynamic
+// block builds dozens of small tables, and a heap call for each costs more than decoding them.
+// A spare table's header keeps its width in Bits.
+static HuffmanEntry* SpareTables[MaxCodeLength + 2];
+
 int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
                        const uint8_t* extra, uint32_t extraCount, HuffmanEntry*& root,
                        HuffmanEntry*& chain, uint32_t& lookupBits) {
@@ -77,9 +82,11 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
         if (w + j > el && w < el) j = el - w;
         z = uint32_t(1) << j;
         l[h] = j;
-        auto* block = static_cast<HuffmanEntry*>(MemAlloc((z + 1) * sizeof(HuffmanEntry)));
+        HuffmanEntry* block = SpareTables[j];
+        if (block != nullptr) SpareTables[j] = block->Next;
+        else block = static_cast<HuffmanEntry*>(MemAlloc((z + 1) * sizeof(HuffmanEntry)));
         block->Op = 0;
-        block->Bits = 0;
+        block->Bits = uint8_t(j);
         block->Value = 0;
         block->Next = chain;
         chain = block + 1;
@@ -132,11 +139,22 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
   return (y != 0 && maxLen != 1) ? 1 : 0;
 }
 
+void ReleaseSpareTables() {
+  for (HuffmanEntry*& list : SpareTables) {
+    while (list != nullptr) {
+      HuffmanEntry* const header = list;
+      list = header->Next;
+      MemFree(header);
+    }
+  }
+}
+
 int FreeHuffmanTables(HuffmanEntry* table) {
   while (table != nullptr) {
     HuffmanEntry* header = table - 1;
     table = header->Next;
-    MemFree(header);
+    header->Next = SpareTables[header->Bits];
+    SpareTables[header->Bits] = header;
   }
   return 0;
 }

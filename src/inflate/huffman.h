@@ -38,5 +38,7 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
                        HuffmanEntry*& chain, uint32_t& lookupBits);
 
 // Releases table and every table reached through the header links, until an empty link.
-// Callers pass their chain variable. Returns 0.
+// Callers pass their chain variable. Returns 0. The heap blocks are kept as spares that later
+// builds take again, until ReleaseSpareTables returns them to the heap.
 int FreeHuffmanTables(HuffmanEntry* table);
+void ReleaseSpareTables();

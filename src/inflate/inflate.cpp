@@ -47,18 +47,13 @@ __attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, 
   return true;
 }
 
-// The stub is built for size (-Os): there the hot helpers below stay out of line and simple;
-// builds optimised for speed inline them into the decoding loop.
-#ifdef __OPTIMIZE_SIZE__
-#define ZELVIX_HOT __attribute__((noinline))
-#else
+// The decoding loop's helpers are inlined even in the stub, which is otherwise built for size:
+// a call per code costs more than the bytes they add.
 #define ZELVIX_HOT __attribute__((always_inline)) inline
-#endif
 
 // NeedBits on a block decoder's locals: the same bytes in the same order (one at a time, only
 // while k < n), taken straight from InputBuffer while at least two are buffered.
-ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
-                                                const uint8_t*& end) {
+ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in, const uint8_t*& end) {
   if (k >= n) return true;
   if (end - in >= 2) {
     b |= uint32_t(*in++) << k;
@@ -79,6 +74,34 @@ ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
   return ok;
 }
 
+// Follows the links of a code longer than its root table into the sub-tables. Such codes are
+// the rare ones, so this stays out of the decoding loop. Returns the symbol's entry (its bits
+// not yet dropped), or null for an invalid code or data ending inside the block.
+__attribute__((noinline)) const HuffmanEntry* FollowLinksSlow(const HuffmanEntry* t, uint32_t& b, uint32_t& k,
+                                                              const uint8_t*& in, const uint8_t*& end) {
+  for (uint32_t e = t->Op; e > OpLiteral; e = t->Op) {
+    if (e == OpInvalid) return nullptr;
+    b >>= t->Bits;
+    k -= t->Bits;
+    e -= OpLinkBase;
+    if (!Need(e, b, k, in, end)) return nullptr;
+    t = t->Next + (b & MaskBits[e]);
+  }
+  return t;
+}
+
+ZELVIX_HOT const HuffmanEntry* FollowLinks(const HuffmanEntry* t, uint32_t& b, uint32_t& k, const uint8_t*& in,
+                                           const uint8_t*& end) {
+  uint32_t tb = b, tk = k;  // copies, as in Need
+  const uint8_t *ti = in, *te = end;
+  t = FollowLinksSlow(t, tb, tk, ti, te);
+  b = tb;
+  k = tk;
+  in = ti;
+  end = te;
+  return t;
+}
+
 inline uint64_t Load8(const uint8_t* p) {
   uint64_t v;
   memcpy(&v, p, 8);
@@ -96,14 +119,6 @@ inline void Store4(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
 // than n bytes behind the destination, the last (dst - src) bytes repeat. Never writes outside
 // dst[0..n-1], since the ring bytes beyond are history that later distances may still reach.
 ZELVIX_HOT void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
-#ifdef __OPTIMIZE_SIZE__
-  if (dst > src && uint32_t(dst - src) < n) {
-    while (n-- > 0) *dst++ = *src++;
-  } else {
-    memmove(dst, src, n);
-  }
-  return;
-#endif
   if (dst > src && uint32_t(dst - src) < n) {  // overlapping repeat
     const uint32_t gap = uint32_t(dst - src);
     if (gap == 1) {
@@ -143,12 +158,13 @@ __attribute__((noinline)) uint32_t TakeBits(uint32_t n, uint32_t& b, uint16_t& k
   return v;
 }
 
-// Releases the fixed-code tables of an entry however its decoding ends.
+// Releases the fixed-code tables and the spare tables of an entry however its decoding ends.
 struct FixedCacheGuard {
   FixedCacheGuard() { FixedLiteralTable = FixedDistanceTable = FixedChain = nullptr; }
   ~FixedCacheGuard() {
     FreeHuffmanTables(FixedChain);
     FixedLiteralTable = FixedDistanceTable = FixedChain = nullptr;
+    ReleaseSpareTables();
   }
 };
 
@@ -165,13 +181,9 @@ int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uin
     if (!Need(bl, b, k, in, end)) goto invalid;
     const HuffmanEntry* t = tl + (b & ml);
     uint32_t e = t->Op;
-    while (e > OpLiteral) {  // a link: resolve the next e - 16 bits in the sub-table
-      if (e == OpInvalid) goto invalid;
-      b >>= t->Bits;
-      k -= t->Bits;
-      e -= OpLinkBase;
-      if (!Need(e, b, k, in, end)) goto invalid;
-      t = t->Next + (b & MaskBits[e]);
+    if (e > OpLiteral) {  // a link, or a pattern no symbol owns
+      t = FollowLinks(t, b, k, in, end);
+      if (t == nullptr) goto invalid;
       e = t->Op;
     }
     b >>= t->Bits;
@@ -197,13 +209,9 @@ int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uin
     if (!Need(bd, b, k, in, end)) goto invalid;
     t = td + (b & md);
     e = t->Op;
-    while (e > OpLiteral) {
-      if (e == OpInvalid) goto invalid;  // distance symbols 30 and 31, unowned patterns
-      b >>= t->Bits;
-      k -= t->Bits;
-      e -= OpLinkBase;
-      if (!Need(e, b, k, in, end)) goto invalid;
-      t = t->Next + (b & MaskBits[e]);
+    if (e > OpLiteral) {  // distance symbols 30 and 31 and unowned patterns are invalid
+      t = FollowLinks(t, b, k, in, end);
+      if (t == nullptr) goto invalid;
       e = t->Op;
     }
     b >>= t->Bits;

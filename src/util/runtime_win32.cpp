@@ -9,11 +9,12 @@ void* memcpy(void* dest, const void* src, size_t n) {
   return dest;
 }
 
+// Forward unless the destination starts inside the source.
 void* memmove(void* dest, const void* src, size_t n) {
   auto* d = static_cast<unsigned char*>(dest);
   auto* s = static_cast<const unsigned char*>(src);
-  if (d < s) while (n--) *d++ = *s++;
-  else while (n--) d[n] = s[n];
+  if (size_t(d - s) >= n) return memcpy(dest, src, n);
+  while (n--) d[n] = s[n];
   return dest;
 }
 
