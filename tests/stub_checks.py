@@ -36,6 +36,30 @@ def imports(data, pe):
         off += 20
 
 
+def layout_faults(data, pe):
+    """The headers are rewritten after linking: the loader's view of them must still hold."""
+    faults = []
+    opt = pe + 24
+    nsect, optsize = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    alignment, headers = struct.unpack_from("<I", data, opt + 36)[0], struct.unpack_from("<I", data, opt + 60)[0]
+    if pe + 24 + optsize + 40 * nsect > headers or headers % alignment:
+        faults.append("section table outside SizeOfHeaders")
+    for i in range(nsect):
+        rawsize, rawptr = struct.unpack_from("<II", data, pe + 24 + optsize + 40 * i + 16)
+        if rawsize and (rawptr < headers or rawptr % alignment or rawptr + rawsize > len(data)):
+            faults.append(f"section {i} data outside the file")
+    stored = struct.unpack_from("<I", data, opt + 64)[0]
+    image = bytearray(data)
+    struct.pack_into("<I", image, opt + 64, 0)
+    total = 0
+    for (word,) in struct.iter_unpack("<H", bytes(image)):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    if stored != total + len(data):
+        faults.append("image checksum does not match")
+    return faults
+
+
 def main(path):
     data = open(path, "rb").read()
     failures = []
@@ -52,6 +76,7 @@ def main(path):
             failures.append("not PE32 for i386")
         if subsystem != 2:
             failures.append(f"subsystem {subsystem}, not GUI")
+        failures += layout_faults(data, pe)
         dlls = imports(data, pe)
         print("imports:", ", ".join(dlls))
         foreign = [d for d in dlls if d not in SYSTEM_DLLS]
