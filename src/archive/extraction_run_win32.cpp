@@ -33,6 +33,12 @@ struct Run {
   EntryExtent extent;    // where the entry's data end and the next record begins
   char entryName[NameBufferSize];
   char targetPath[TargetPathSize];
+  char madeDirectory[TargetPathSize];  // the directory last found or made for an entry
+  // Entries that get a list item, counted in walk order: a listing stores the count in the
+  // item's data, and an extraction finds each entry's item through itemOfEntry.
+  int32_t listedCount = 0;
+  int32_t itemCount = 0;
+  const int32_t* itemOfEntry = nullptr;
 };
 
 void Message(const char* text, const char* caption, UINT icon) {
@@ -112,12 +118,19 @@ bool BuildTargetPath(Run& run) {
 }
 
 // Applies the overwrite policy to an existing target, or creates the target's directories.
+// Existence tests are directory searches, the costliest steps of a small entry. Overwriting
+// without asking (policy 0, or any value but 1 and 2) needs none for the target: the file is
+// written whether it is there or not, and in both cases its directory exists afterwards. Entries
+// of one directory mostly follow each other: the directory found or made for the entry before
+// is not searched for again.
 Step PrepareTarget(Run& run, bool& skip) {
   skip = false;
-  if (PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
+  const bool policyAsks = OverwriteMode == OverwriteSkip || OverwriteMode == OverwriteAsk;
+  if (!policyAsks) SlashesToBackslashes(run.targetPath);
+  if (policyAsks && PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
     if (OverwriteMode == OverwriteSkip) {
       skip = true;
-    } else if (OverwriteMode == OverwriteAsk) {
+    } else {
       ExtractFileName(run.targetPath, ExistingFileName, FileNameSize);
       DialogBoxParamA(ModuleInstance, FILE_EXIST_DIALOG, nullptr, FileExistDlgProc, 0);
       skip = !OverwriteAnswer;
@@ -127,11 +140,12 @@ Step PrepareTarget(Run& run, bool& skip) {
   }
   char directory[TargetPathSize];
   ExtractFileDir(run.targetPath, directory, sizeof directory);
-  ForceDirectories(directory);
-  if (!PathExists(directory)) {
+  if (run.madeDirectory[0] != 0 && StrEqual(directory, run.madeDirectory)) return Step::NextEntry;
+  if (!ForceDirectories(directory) && !PathExists(directory)) {
     Message(directory, "Error Changing Dir", MB_ICONEXCLAMATION);
     return Step::EndWalk;
   }
+  StrCopy(run.madeDirectory, directory, TargetPathSize);
   return Step::NextEntry;
 }
 
@@ -152,9 +166,13 @@ Step WriteEntry(Run& run) {
     Message(run.targetPath, "Error Openning...", MB_ICONHAND);
     return Step::NextEntry;
   }
-  char status[TargetPathSize + 16] = "Extracting: ";
-  StrAppend(status, run.targetPath, sizeof status);
-  SetDlgItemTextA(run.dialog, IDC_STATUS, status);
+  // A dialog not on screen (with a.start the run happens while it initialises) leaves its
+  // status line alone: laying the text out costs more than writing a small entry.
+  if (IsWindowVisible(run.dialog)) {
+    char status[TargetPathSize + 16] = "Extracting: ";
+    StrAppend(status, run.targetPath, sizeof status);
+    SetDlgItemTextA(run.dialog, IDC_STATUS, status);
+  }
   PumpOneMessage();
 
   RunningCrc = 0xFFFFFFFF;
@@ -219,11 +237,16 @@ Step HandleEntry(Run& run) {
     ExtractFileName(run.entryName, fileName, sizeof fileName);
     StrCopy(run.entryName, fileName, NameBufferSize);
   }
+  // Directory entries end in a separator and are never listed.
   const uint32_t length = ZStrLength(run.entryName);
+  const bool listed = length > 0 && !IsPathSeparator(run.entryName[length - 1]);
+  const int32_t ordinal = run.listedCount;
+  run.listedCount += listed;
   if (run.listOnly) {
-    // Directory entries end in a separator and are never listed.
-    if (length > 0 && !IsPathSeparator(run.entryName[length - 1]))
-      SendMessageA(run.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(run.entryName));
+    if (listed) {
+      const LRESULT item = SendMessageA(run.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(run.entryName));
+      if (item >= 0) SendMessageA(run.list, LB_SETITEMDATA, WPARAM(item), ordinal);
+    }
     return run.extent.known ? Step::NextEntry : Step::EndWalk;
   }
   // An entry whose end cannot be found is never written, and nothing after it can be reached:
@@ -232,7 +255,12 @@ Step HandleEntry(Run& run) {
     run.entryReady = true;
     return Step::EndWalk;
   }
-  if (!IsEntrySelected(run.list, run.entryName)) return Step::NextEntry;
+  if (!listed) {  // no item shows such a name: the search would find none
+    ListSearchIndex = -1;
+    return Step::NextEntry;
+  }
+  const int32_t likely = ordinal < run.itemCount ? run.itemOfEntry[ordinal] : -1;
+  if (!IsEntrySelected(run.list, run.entryName, likely)) return Step::NextEntry;
   return ExtractEntry(run, nameLength >= NameBufferSize);
 }
 
@@ -255,6 +283,16 @@ void CloseRun(Run& run, Step last) {
   }
 }
 
+// Reads back which item the listing made for each entry (items move as sorted ones arrive).
+void MapListedEntries(Run& run, int32_t* itemOfEntry) {
+  for (int32_t item = 0; item < run.itemCount; ++item) itemOfEntry[item] = -1;
+  for (int32_t item = 0; item < run.itemCount; ++item) {
+    const LRESULT ordinal = SendMessageA(run.list, LB_GETITEMDATA, WPARAM(item), 0);
+    if (ordinal >= 0 && ordinal < run.itemCount) itemOfEntry[ordinal] = item;
+  }
+  run.itemOfEntry = itemOfEntry;
+}
+
 struct RunGuard {
   RunGuard() { RunInProgress = true; }
   ~RunGuard() { RunInProgress = false; }
@@ -270,10 +308,14 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
   }
   RunGuard guard;
   MemBlock nameBuffer(NameBufferSize);
-  Run run{dialog, GetDlgItem(dialog, IDC_LIST), ListOnly, false, nameBuffer.get(), 0, {}, {}, {}};
+  Run run{dialog, GetDlgItem(dialog, IDC_LIST), ListOnly, false, nameBuffer.get(), 0, {}, {}, {}, {}};
   ListSearchIndex = -1;
   ArchiveHasPaths = false;
   if (ListOnly) SendMessageA(run.list, LB_RESETCONTENT, 0, 0);
+  else run.itemCount = int32_t(SendMessageA(run.list, LB_GETCOUNT, 0, 0));
+  if (run.itemCount < 0) run.itemCount = 0;
+  MemBlock itemOfEntry(uint32_t(run.itemCount) * sizeof(int32_t));
+  MapListedEntries(run, reinterpret_cast<int32_t*>(itemOfEntry.get()));
   Step step = Step::NextEntry;
   while (step == Step::NextEntry && ReadLocalHeader()) {
     step = HandleEntry(run);

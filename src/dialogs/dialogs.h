@@ -2,6 +2,7 @@
 // ModuleInstance, its template's name, no owner window and an initial parameter of 0.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FileExistDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -12,8 +13,9 @@ void CenterWindow(HWND window);
 
 // Finds name (case-insensitive, whole item) in the list box, starting after ListSearchIndex and
 // wrapping around; stores the index found (or -1) in ListSearchIndex and tells whether that
-// item is selected.
-bool IsEntrySelected(HWND listBox, const char* name);
+// item is selected. likely: the item the listing made for this entry, or -1; it only spares
+// the search when no other item shows the same name, so the answer is the same either way.
+bool IsEntrySelected(HWND listBox, const char* name, int32_t likely = -1);
 
 // True while an extraction or listing walk is under way; the main dialog then keeps commands
 // that would start another walk or end the dialog from taking effect.

@@ -67,7 +67,10 @@ static void OnInitDialog(HWND window) {
   MainDialogHandle = window;
   if (OptAutoStart) {
     ExtractionRun(window, false);
-    EndDialog(window, 1);
+    // The dialog ends before it was ever on screen. Ended the usual way, it would still be
+    // shown once (its template is visible) only to be taken down again at once; destroyed
+    // here, it never appears, and the dialog box call returns at once.
+    DestroyWindow(window);
   }
 }
 

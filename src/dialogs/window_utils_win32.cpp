@@ -14,11 +14,30 @@ static int32_t FindAfter(HWND listBox, int32_t start, const char* name) {
   return int32_t(SendMessageA(listBox, LB_FINDSTRINGEXACT, WPARAM(start), reinterpret_cast<LPARAM>(name)));
 }
 
+// True when item `at` shows name and neither neighbour does. The list keeps its items in its
+// own sorted order, which puts equal names side by side, so then no other item shows the name.
+// Each search here stops within two items: at `at`, or at the neighbour asked about.
+static bool IsOnlyItemOfName(HWND listBox, int32_t at, const char* name) {
+  if (FindAfter(listBox, at >= 1 ? at - 2 : -1, name) != at) return false;
+  char next[260];
+  const LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, WPARAM(at + 1), 0);
+  if (length == LB_ERR) return true;  // the last item
+  if (length >= LRESULT(sizeof next)) return false;
+  SendMessageA(listBox, LB_GETTEXT, WPARAM(at + 1), reinterpret_cast<LPARAM>(next));
+  return FindAfter(listBox, at - 1, next) != at;
+}
+
 // Items that show the same name (names differing only in letter case, or file-name parts of
 // entries in different directories) are told apart by their selection: an item that an earlier
 // entry of that name has already deselected is passed over for the next one that is selected,
 // or that entry would be skipped and the other item left highlighted as a failure.
-bool IsEntrySelected(HWND listBox, const char* name) {
+bool IsEntrySelected(HWND listBox, const char* name, int32_t likely) {
+  // The item listed for this very entry, when no other item shows its name, is what the
+  // search below would find, after passing over up to every other item.
+  if (likely >= 0 && IsOnlyItemOfName(listBox, likely, name)) {
+    ListSearchIndex = likely;
+    return SendMessageA(listBox, LB_GETSEL, WPARAM(likely), 0) > 0;
+  }
   const int32_t first = FindAfter(listBox, ListSearchIndex, name);
   ListSearchIndex = first;
   for (int32_t at = first; at != LB_ERR;) {

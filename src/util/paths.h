@@ -13,8 +13,9 @@ constexpr uint32_t PatternBufferSize = 255;
 bool PathExists(char* buffer);
 
 // Creates dir and its missing parents; failures are ignored (callers test with PathExists).
-// A path shorter than three characters is taken to exist.
-void ForceDirectories(const char* dir);
+// A path shorter than three characters is taken to exist. True when dir was found or made:
+// the caller's own existence test would answer true then, so it may be left out.
+bool ForceDirectories(const char* dir);
 
 // The system's temporary directory (ending in '\'), or "" when it cannot be had or does not fit.
 void GetTempDirectory(char* dest, uint32_t size);

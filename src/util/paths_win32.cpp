@@ -23,17 +23,17 @@ bool PathExists(char* buffer) {
   return h != INVALID_HANDLE_VALUE;
 }
 
-void ForceDirectories(const char* dir) {
+bool ForceDirectories(const char* dir) {
   char path[MAX_PATH + 1];
-  if (!StrCopy(path, dir, sizeof path)) return;  // longer than any directory the system creates
+  if (!StrCopy(path, dir, sizeof path)) return false;  // longer than any directory the system creates
   uint32_t length = ZStrLength(path);
   if (length > 0 && path[length - 1] == '\\') path[--length] = 0;
-  if (length < 3) return;
-  if (PathExists(path)) return;
+  if (length < 3) return false;  // taken to exist, but not looked for
+  if (PathExists(path)) return true;
   char parent[MAX_PATH + 1];
   ExtractFileDir(path, parent, sizeof parent);
   ForceDirectories(parent);
-  CreateDirectoryA(path, nullptr);
+  return CreateDirectoryA(path, nullptr) != 0;
 }
 
 void GetTempDirectory(char* dest, uint32_t size) {

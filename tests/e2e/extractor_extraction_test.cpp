@@ -104,3 +104,27 @@ TEST(ExtractorExtraction, EntriesShowingTheSameNameAreAllExtracted) {
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
+
+// An archive whose order is not the list's: each entry still finds its own item, so exactly the
+// items the user left selected are written, whatever their places in the list.
+TEST(ExtractorExtraction, ChosenItemsOfAnUnsortedArchiveAreTheOnesWritten) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir,
+                             Zip({Stored("d/zeta.txt", "z"), Stored("mid.txt", "m"), Stored("d/"), Stored("Beta.txt", "b"),
+                                  Stored("alpha.txt", "a"), Stored("d/eta.txt", "e")}));
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<std::string> items = Listed(dialog);
+  ASSERT_EQ(items.size(), 5u);
+  for (int i = 0; i < int(items.size()); ++i) {
+    if (items[i] == "mid.txt" || items[i] == "d/eta.txt") {
+      ASSERT_TRUE(ui::SetListItemSelected(dialog, ListId, i, false));
+    }
+  }
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_EQ(Below(target), (std::vector<std::string>{"Beta.txt", "alpha.txt", "d/", "d/zeta.txt"}));
+  EXPECT_TRUE(Highlighted(dialog).empty());
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

@@ -39,13 +39,19 @@ std::string SetupRecords() {
 
 }  // namespace
 
-// a.start: everything into the initial path, no success box, the program ends by itself.
+// a.start: everything into the initial path, no success box, the program ends by itself, and
+// its dialog never comes on screen.
 TEST(ExtractorFlags, AutoStartExtractsEverythingAndEnds) {
   const std::string dir = support::FreshTestDir();
   ui::Process process;
   const std::string package = JoinPath(dir, "pkg.exe");
   ASSERT_TRUE(support::WritePackage(package, Fixture("tree.zip"), "1000"));
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  DWORD code = 0xFFFFFFFF;
+  bool shown = false;
+  for (int waited = 0; !process.WaitForExit(10, &code) && waited < 20000; waited += 10)
+    shown |= !ui::DialogsOf(process.Id()).empty();
+  EXPECT_FALSE(shown);
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
   ExpectFixtureFiles("tree.zip", JoinPath(dir, "pkg"));
 }

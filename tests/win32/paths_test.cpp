@@ -111,7 +111,7 @@ TEST(PathExists, TrailingBackslashPathsAreBoundedByThePatternBuffer) {
 
 TEST(ForceDirectories, CreatesEveryMissingLevel) {
   const std::string root = support::FreshTestDir();
-  ForceDirectories((root + "\\a\\b\\c").c_str());
+  EXPECT_TRUE(ForceDirectories((root + "\\a\\b\\c").c_str()));  // made
   EXPECT_TRUE(DirectoryExists(root + "\\a"));
   EXPECT_TRUE(DirectoryExists(root + "\\a\\b"));
   EXPECT_TRUE(DirectoryExists(root + "\\a\\b\\c"));
@@ -124,17 +124,17 @@ TEST(ForceDirectories, LeavesAnExistingTreeAsItIs) {
   const std::string root = support::FreshTestDir();
   MakeDir(JoinPath(root, "keep"));
   MakeFile(JoinPath(root, "keep\\inside.txt"));
-  ForceDirectories(JoinPath(root, "keep").c_str());
-  ForceDirectories(JoinPath(root, "keep\\").c_str());
+  EXPECT_TRUE(ForceDirectories(JoinPath(root, "keep").c_str()));  // found
+  EXPECT_TRUE(ForceDirectories(JoinPath(root, "keep\\").c_str()));
   EXPECT_TRUE(FileExists(JoinPath(root, "keep\\inside.txt")));
-  ForceDirectories(JoinPath(root, "keep\\inside.txt\\below").c_str());  // under a file: fails quietly
+  EXPECT_FALSE(ForceDirectories(JoinPath(root, "keep\\inside.txt\\below").c_str()));  // under a file
   EXPECT_FALSE(DirectoryExists(JoinPath(root, "keep\\inside.txt\\below")));
 }
 
 TEST(ForceDirectories, ShortFirstComponentOfARelativePathIsTakenToExist) {
   const std::string root = support::FreshTestDir();
   CurrentDirectory inside(root);
-  ForceDirectories("ab\\cd");  // "ab" is shorter than three characters: never created
+  EXPECT_FALSE(ForceDirectories("ab\\cd"));  // "ab" is shorter than three characters: never created
   EXPECT_FALSE(DirectoryExists(JoinPath(root, "ab")));
   EXPECT_FALSE(DirectoryExists(JoinPath(root, "ab\\cd")));
   ForceDirectories("abc\\de");
