@@ -35,6 +35,15 @@ HWND ExpectQuestion(ui::Process& process, const std::string& name) {
   return question;
 }
 
+// Answers the question about one.txt with button (Yes or No) after ticking "Don't ask again".
+void AnswerForGood(ui::Process& process, int button) {
+  HWND question = ExpectQuestion(process, "one.txt");
+  ASSERT_NE(question, nullptr);
+  ASSERT_TRUE(ui::ClickButton(question, DontAskId));
+  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(question, DontAskId); }));
+  ASSERT_TRUE(ui::PressButton(question, button));
+}
+
 void ExpectPolicy(HWND dialog, int checkedId) {
   for (int id : {OverwriteId, SkipId, ConfirmId}) EXPECT_EQ(ui::IsChecked(dialog, id), id == checkedId) << id;
 }
@@ -102,11 +111,7 @@ TEST(ExtractorOverwrite, ConfirmAsksForEachFileUntilToldNotToAsk) {
   PutOldFiles(target);
   ASSERT_TRUE(ui::PressButton(dialog, AllId));
   ASSERT_TRUE(ui::PressButton(dialog, IDOK));
-  question = ExpectQuestion(process, "one.txt");
-  ASSERT_NE(question, nullptr);
-  ASSERT_TRUE(ui::ClickButton(question, DontAskId));
-  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(question, DontAskId); }));
-  ASSERT_TRUE(ui::PressButton(question, IDCANCEL));
+  AnswerForGood(process, IDCANCEL);
   // A further question would stand in the way of the closing message.
   e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
   for (const std::string& name : FlatNames) EXPECT_TRUE(IsOld(target, name)) << name;
@@ -118,11 +123,7 @@ TEST(ExtractorOverwrite, ConfirmAsksForEachFileUntilToldNotToAsk) {
   ASSERT_TRUE(ui::PressButton(dialog, AllId));
   ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId) && Highlighted(dialog).size() == 3; }));
   ASSERT_TRUE(ui::PressButton(dialog, IDOK));
-  question = ExpectQuestion(process, "one.txt");
-  ASSERT_NE(question, nullptr);
-  ASSERT_TRUE(ui::ClickButton(question, DontAskId));
-  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(question, DontAskId); }));
-  ASSERT_TRUE(ui::PressButton(question, IDOK));
+  AnswerForGood(process, IDOK);
   e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
   ExpectFixtureFiles("flat.zip", target);
   ExpectPolicy(dialog, OverwriteId);
