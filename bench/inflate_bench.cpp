@@ -12,6 +12,7 @@
 #include "app/state.h"
 #include "archive/crc32.h"
 #include "archive/local_header.h"
+#include "archive/walk.h"
 #include "inflate/inflate.h"
 
 namespace {
@@ -33,32 +34,19 @@ double Now() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Walks the local headers with the product's reader; other entries are counted and skipped.
+// Walks the entries with the product's walk; other entries are counted and skipped.
 std::vector<Entry> ListEntries(const char* path, int& skipped) {
   std::vector<Entry> entries;
-  int32_t pos = 0;
-  for (;;) {
-    if (FileSeek(ArchiveHandle, pos) != pos) break;
-    uint8_t probe[4];
-    if (FileRead(ArchiveHandle, probe, 4) != 4 || probe[0] != 'P' || probe[1] != 'K' || probe[2] != 3 || probe[3] != 4) break;
-    FileSeek(ArchiveHandle, pos);
-    if (!ReadLocalHeader()) break;
-    const LocalFileHeader h = LocalHeader;
-    const int32_t data = pos + int32_t(LocalHeaderSize) + h.NameLength + h.ExtraLength;
-    if ((h.Flags & FlagDataDescriptor) && h.CompressedSize == 0) {
-      std::fprintf(stderr, "%s: entry with a data descriptor and no sizes; the rest is skipped\n", path);
+  EntryWalk walk;
+  StartWalk(walk, 0);
+  while (NextEntry(walk)) {
+    const LocalFileHeader& h = LocalHeader;
+    if (walk.endKnown && h.Method == 8 && !(h.Flags & FlagEncrypted))
+      entries.push_back({walk.dataPos, h.CompressedSize, h.UncompressedSize, h.Crc32});
+    else
       ++skipped;
-      break;
-    }
-    if (h.Method == 8 && !(h.Flags & FlagEncrypted)) entries.push_back({data, h.CompressedSize, h.UncompressedSize, h.Crc32});
-    else ++skipped;
-    pos = data + int32_t(h.CompressedSize);
-    if (h.Flags & FlagDataDescriptor) {  // skip the descriptor, with or without its signature
-      uint8_t sig[4];
-      FileSeek(ArchiveHandle, pos);
-      pos += (FileRead(ArchiveHandle, sig, 4) == 4 && sig[0] == 'P' && sig[1] == 'K' && sig[2] == 7 && sig[3] == 8) ? 16 : 12;
-    }
   }
+  if (walk.stop != WalkStop::End) std::fprintf(stderr, "%s: the entries after the last one listed cannot be reached\n", path);
   return entries;
 }
 

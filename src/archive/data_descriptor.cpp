@@ -95,7 +95,7 @@ uint32_t ScanForDescriptor(int32_t dataPos, bool zip64, uint32_t& size, uint32_t
 }  // namespace
 
 EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength) {
-  EntryExtent extent{false, LocalHeader.CompressedSize, LocalHeader.Crc32, -1};
+  EntryExtent extent{ExtentStatus::TooFar, LocalHeader.CompressedSize, LocalHeader.Crc32, -1};
   uint32_t compressed = LocalHeader.CompressedSize;
   bool zip64 = false;
   if (compressed == Missing || LocalHeader.UncompressedSize == Missing) {
@@ -126,12 +126,13 @@ EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extr
       compressed = found;
       extent.crc32 = crc;
     } else if (!stated && compressed == 0) {
+      extent.status = ExtentStatus::Unknown;
       return extent;
     }
   }
   const uint32_t next = uint32_t(dataPos) + compressed + length;
   if (next >= Unusable || next < uint32_t(dataPos)) return extent;
-  extent.known = true;
+  extent.status = ExtentStatus::Known;
   extent.compressedSize = compressed;
   if (extent.crc32 == 0 && length != 0) extent.crc32 = crc;
   extent.nextHeader = int32_t(next);

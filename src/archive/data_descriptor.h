@@ -6,8 +6,14 @@
 constexpr uint32_t DataDescriptorSignature = 0x08074B50;  // "PK\7\8"
 constexpr uint16_t Zip64ExtraId = 0x0001;
 
+enum class ExtentStatus : uint8_t {
+  Known,    // the fields below hold
+  Unknown,  // nothing tells where the data end (deferred sizes and no descriptor found)
+  TooFar,   // the end lies beyond the 32-bit positions of a package
+};
+
 struct EntryExtent {
-  bool known;               // false: the entry's end could not be found
+  ExtentStatus status;
   uint32_t compressedSize;  // bytes of the entry's data (the encryption header included)
   uint32_t crc32;           // the CRC-32 to check the entry against
   int32_t nextHeader;       // position of the record after the entry (and its descriptor)
@@ -20,7 +26,7 @@ struct EntryExtent {
 // (sizes deferred as 0, or a stored entry encrypted on the fly, whose header states its plain
 // size), a buffered forward scan finds the descriptor whose size field equals its own distance
 // from dataPos and which is followed by a local or central header (or, signed, by the end of the
-// file); that descriptor then decides both size and CRC-32. Sizes that do not fit 32-bit
-// positions, or a deferred size with no descriptor, leave the extent unknown.
+// file); that descriptor then decides both size and CRC-32. An end beyond 32-bit positions is
+// TooFar; a deferred size with no descriptor leaves the extent Unknown.
 // The file position of ArchiveHandle is left anywhere.
 EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength);

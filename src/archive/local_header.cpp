@@ -1,6 +1,5 @@
-// ZIP local file header reader (see local_header.h).
+// ZIP local file header (see local_header.h).
 #include "archive/local_header.h"
-#include "app/state.h"
 #include "util/bytes.h"
 #include "util/fatal.h"
 #include "util/message.h"
@@ -24,15 +23,4 @@ LocalFileHeader DecodeLocalHeader(const uint8_t* b) {
 void ReportCorruptedArchive() {
   ShowMessage("Error reading header... Corrupted archive!", "Zelvix Error", MsgOk);
   ExitProgram(1);
-}
-
-bool ReadLocalHeader() {
-  uint8_t bytes[LocalHeaderSize];
-  // One read call, no retry: a failed or short read means the archive ends inside a header.
-  if (FileRead(ArchiveHandle, bytes, LocalHeaderSize) != int32_t(LocalHeaderSize)) ReportCorruptedArchive();
-  LocalHeader = DecodeLocalHeader(bytes);
-  // Only the published signature counts; no ZIP record begins with anything else here.
-  const bool isHeader = LocalHeader.Signature == ZipLocalHeaderSignature;
-  CompressedLeft = isHeader ? int32_t(LocalHeader.CompressedSize) : 0;
-  return isHeader;
 }

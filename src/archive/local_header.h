@@ -1,5 +1,5 @@
-// ZIP local file header reader: reads the fixed 30-byte part at the package file's current
-// position into LocalHeader and primes CompressedLeft. Called by the extraction walk.
+// ZIP local file header: the fixed 30-byte part of each entry, as the entry walk decodes it into
+// LocalHeader, and the end of the program when an archive turns out to be damaged.
 #pragma once
 #include <cstdint>
 
@@ -29,11 +29,7 @@ struct LocalFileHeader {
 // Decodes 30 stored bytes into a header record with explicit little-endian loads.
 LocalFileHeader DecodeLocalHeader(const uint8_t* bytes);
 
-// Reads 30 bytes from ArchiveHandle into LocalHeader. True when they begin with the local-header
-// signature; then CompressedLeft := CompressedSize, otherwise CompressedLeft := 0.
-// A failed or short read does not return: "Error reading header... Corrupted archive!" is shown
-// (caption "Zelvix Error", no icon) and the program ends with exit code 1.
-bool ReadLocalHeader();
-
-// Ends the program after a header that could not be read (the message above, exit code 1).
+// Ends the program after a header that could not be read whole, or one whose entry would end
+// beyond what a package can hold: "Error reading header... Corrupted archive!" (caption
+// "Zelvix Error", no icon), then exit code 1.
 [[noreturn]] void ReportCorruptedArchive();

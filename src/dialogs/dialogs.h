@@ -17,6 +17,10 @@ void CenterWindow(HWND window);
 // the search when no other item shows the same name, so the answer is the same either way.
 bool IsEntrySelected(HWND listBox, const char* name, int32_t likely = -1);
 
+// The extraction run (listing or extracting) on behalf of the main dialog: its list box, its
+// "Use Stored Paths" box and status line, and the password and overwrite dialogs.
+void ExtractionRun(HWND dialog, bool ListOnly);
+
 // True while an extraction or listing walk is under way; the main dialog then keeps commands
 // that would start another walk or end the dialog from taking effect.
 extern bool RunInProgress;

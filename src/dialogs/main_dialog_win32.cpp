@@ -4,7 +4,6 @@
 #include "dialogs/dialogs.h"
 #include "app/startup.h"
 #include "app/state.h"
-#include "archive/extraction_run.h"
 #include "resource.h"
 #include "util/paths.h"
 #include "util/strings.h"
@@ -67,10 +66,9 @@ static void OnInitDialog(HWND window) {
   MainDialogHandle = window;
   if (OptAutoStart) {
     ExtractionRun(window, false);
-    // The dialog ends before it was ever on screen. Ended the usual way, it would still be
-    // shown once (its template is visible) only to be taken down again at once; destroyed
-    // here, it never appears, and the dialog box call returns at once.
-    DestroyWindow(window);
+    // Ended while it initialises, the dialog is never shown: the dialog manager looks at the
+    // end request before it makes the window visible.
+    EndDialog(window, 1);
   }
 }
 
@@ -118,6 +116,7 @@ static INT_PTR OnCommand(HWND window, int id) {
     case IDC_STORED_PATHS:
       ExtractionRun(window, true);
       SelectAll(window, TRUE);
+      if (ExitRequested) return OnExit(window);
       break;
     case IDC_OVERWRITE: OverwriteMode = OverwriteAlways; break;
     case IDC_SKIP: OverwriteMode = OverwriteSkip; break;

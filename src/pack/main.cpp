@@ -19,6 +19,7 @@
 #include "app/state.h"
 #include "archive/data_descriptor.h"
 #include "archive/local_header.h"
+#include "archive/walk.h"
 #include "package/builder.h"
 #include "package/locator.h"
 #include "package/options_block.h"
@@ -211,58 +212,45 @@ int List(const std::string& name) {
   std::printf("archive at offset %" PRId32 "\n", offset);
   std::printf("%-10s %12s %12s  %-9s  %s\n", "method", "compressed", "uncompressed", "encrypted", "name");
 
-  // The same walk as the package's own: local headers one after another from the archive's
-  // first byte, ending at the first record that is not one. Where the package would stop with
-  // its corrupted-archive message, the listing says "truncated" instead.
-  const uint64_t fileSize = uint64_t(info.st_size);
-  uint64_t position = uint64_t(offset);
+  // The package's own walk. Where the package would stop with its corrupted-archive message,
+  // the listing says what is wrong instead.
+  ArchiveHandle = f;
+  EntryWalk walk;
+  StartWalk(walk, offset);
   int entries = 0;
   std::string problem;
-  for (;;) {
-    uint8_t bytes[LocalHeaderSize];
-    if (position > uint64_t(INT32_MAX) || FileSeek(f, int32_t(position)) < 0 ||
-        FileRead(f, bytes, LocalHeaderSize) != int32_t(LocalHeaderSize)) {
-      problem = "truncated: no complete local header at offset " + std::to_string(position) +
-                " (the package would report a corrupted archive)";
-      break;
-    }
-    const LocalFileHeader header = DecodeLocalHeader(bytes);
-    if (header.Signature != ZipLocalHeaderSignature) {
-      if (header.Signature != ZipCentralHeaderSignature) {
-        char text[96];
-        std::snprintf(text, sizeof text, "entries end at offset %" PRIu64 " with a record of signature 0x%08" PRIX32,
-                      position, header.Signature);
-        std::printf("%s\n", text);
-      }
-      break;
-    }
-    std::string entryName(header.NameLength, '\0');
-    if (FileRead(f, entryName.data(), header.NameLength) != int32_t(header.NameLength)) {
-      problem = "truncated: the name of the entry at offset " + std::to_string(position) + " is cut short";
-      break;
-    }
-    // Sizes deferred to a data descriptor or to ZIP64 fields are found as the package finds them.
-    std::string extra(header.ExtraLength, '\0');
-    if (FileRead(f, extra.data(), header.ExtraLength) != int32_t(header.ExtraLength)) extra.clear();
-    ArchiveHandle = f;
-    LocalHeader = header;
-    const int32_t dataPos = int32_t(position + LocalHeaderSize + header.NameLength + header.ExtraLength);
-    const EntryExtent extent =
-        FindEntryExtent(dataPos, reinterpret_cast<const uint8_t*>(extra.data()), uint32_t(extra.size()));
-    const char* method = MethodName(header.Method);
-    const std::string methodText = method != nullptr ? method : "method " + std::to_string(header.Method);
-    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %s\n", methodText.c_str(), extent.compressedSize,
-                header.UncompressedSize, (header.Flags & FlagEncrypted) != 0 ? "yes" : "no", entryName.c_str());
+  while (NextEntry(walk)) {
+    const std::string entryName(reinterpret_cast<const char*>(walk.name), LocalHeader.NameLength);
+    const char* method = MethodName(LocalHeader.Method);
+    const std::string methodText = method != nullptr ? method : "method " + std::to_string(LocalHeader.Method);
+    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %s\n", methodText.c_str(), LocalHeader.CompressedSize,
+                LocalHeader.UncompressedSize, (LocalHeader.Flags & FlagEncrypted) != 0 ? "yes" : "no", entryName.c_str());
     ++entries;
-    if (!extent.known) {
-      problem = "the end of '" + entryName + "' cannot be found (no data descriptor, or sizes beyond 2 GB)";
-      break;
-    }
-    position = uint64_t(extent.nextHeader);
-    if (position > fileSize) {
+    if (walk.endKnown && uint64_t(walk.nextHeader) > uint64_t(info.st_size)) {
       problem = "truncated: the data of '" + entryName + "' run past the end of the file";
       break;
     }
+  }
+  const std::string at = " at offset " + std::to_string(walk.headerPos);
+  switch (walk.stop) {
+    case WalkStop::Walking:
+    case WalkStop::End:
+      if (walk.stop == WalkStop::End && LocalHeader.Signature != ZipCentralHeaderSignature) {
+        char text[96];
+        std::snprintf(text, sizeof text, "entries end at offset %" PRId32 " with a record of signature 0x%08" PRIX32,
+                      walk.headerPos, LocalHeader.Signature);
+        std::printf("%s\n", text);
+      }
+      break;
+    case WalkStop::CutHeader:
+      problem = "truncated: no complete local header" + at + " (the package would report a corrupted archive)";
+      break;
+    case WalkStop::TooFar:
+      problem = "the entry" + at + " would end beyond 2 GiB (the package would report a corrupted archive)";
+      break;
+    case WalkStop::EndUnknown:
+      problem = "the end of the last entry listed cannot be found (no data descriptor)";
+      break;
   }
   FileClose(f);
   std::printf("%d %s\n", entries, entries == 1 ? "entry" : "entries");

@@ -18,5 +18,6 @@ void FormatRuntimeError(char* text, uint32_t code, uint32_t place) {
 }
 
 [[noreturn]] void FatalFileError() {
-  FatalError(LastFileError(), reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+  const uint32_t code = LastFileError();
+  FatalError(code != 0 ? code : EndOfFileError, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }

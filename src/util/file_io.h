@@ -11,13 +11,16 @@ constexpr FileHandle NoFile = -1;
 FileHandle FileOpenRead(const char* name);
 // Creates or truncates a file for reading and writing. NoFile on failure.
 FileHandle FileCreate(const char* name);
+// Creates or truncates an extracted file for writing, shared with nobody while it is written.
+FileHandle FileCreateOutput(const char* name);
 // Closes the file; false when the system reports a failure.
 bool FileClose(FileHandle f);
 // Reads up to count bytes. Returns the number read (0 at the end of the file), -1 on failure.
 int32_t FileRead(FileHandle f, void* buffer, uint32_t count);
 // Writes count bytes. Returns the number the system reports as written, -1 on failure.
 int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count);
-// Moves to an absolute position. Returns that position, or -1 on failure.
+// Moves to an absolute position. Returns that position, or -1 on failure (a negative position
+// fails too, with an error code of its own).
 int32_t FileSeek(FileHandle f, int32_t position);
 // The system's error code of the last failed call above (GetLastError or errno).
 uint32_t LastFileError();

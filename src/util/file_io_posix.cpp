@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include "util/file_io.h"
+#include "util/system_path_posix.h"
 
 FileHandle FileOpenRead(const char* name) {
   const int fd = open(name, O_RDONLY | O_CLOEXEC);
@@ -11,6 +12,11 @@ FileHandle FileOpenRead(const char* name) {
 
 FileHandle FileCreate(const char* name) {
   const int fd = open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return fd < 0 ? NoFile : FileHandle(fd);
+}
+
+FileHandle FileCreateOutput(const char* name) {
+  const int fd = open(SystemPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   return fd < 0 ? NoFile : FileHandle(fd);
 }
 
@@ -38,7 +44,10 @@ int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
 }
 
 int32_t FileSeek(FileHandle f, int32_t position) {
-  if (position < 0) return -1;
+  if (position < 0) {
+    errno = EINVAL;
+    return -1;
+  }
   const off_t reached = lseek(int(f), position, SEEK_SET);
   return reached < 0 ? -1 : int32_t(reached);
 }

@@ -15,6 +15,11 @@ FileHandle FileCreate(const char* name) {
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle FileCreateOutput(const char* name) {
+  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 bool FileClose(FileHandle f) { return CloseHandle(H(f)) != FALSE; }
 
 int32_t FileRead(FileHandle f, void* buffer, uint32_t count) {
@@ -30,7 +35,10 @@ int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
 }
 
 int32_t FileSeek(FileHandle f, int32_t position) {
-  if (position < 0) return -1;
+  if (position < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return -1;
+  }
   const DWORD reached = SetFilePointer(H(f), position, nullptr, FILE_BEGIN);
   return reached == INVALID_SET_FILE_POINTER ? -1 : int32_t(reached);
 }

@@ -1,7 +1,11 @@
 // File-system side of the file and path utilities: existence tests, directory trees and the
-// temporary directory. Windows only (FindFirstFileA, CreateDirectoryA, GetTempPathA).
+// temporary directory. Paths use '\' (and '/') as separators; the POSIX build turns '\' into
+// '/' at the system call, so the native tests extract below a real directory.
 #pragma once
 #include <cstdint>
+
+// Targets of this length or longer are not handed to the system.
+constexpr uint32_t MaxPathLength = 260;
 
 // Room for the search pattern of a path that ends in a backslash: up to 252 characters of path,
 // "*.*" and the terminating zero.
@@ -12,10 +16,16 @@ constexpr uint32_t PatternBufferSize = 255;
 // pattern answers false. Otherwise every '/' of buffer is turned into '\' in place first.
 bool PathExists(char* buffer);
 
+// Whether the system reports path as a directory (a quick test; PathExists is the thorough one).
+bool IsDirectory(const char* path);
+// Creates one directory; false when the system refuses.
+bool MakeDirectory(const char* path);
+
 // Creates dir and its missing parents; failures are ignored (callers test with PathExists).
 // A path shorter than three characters is taken to exist. True when dir was found or made:
 // the caller's own existence test would answer true then, so it may be left out.
 bool ForceDirectories(const char* dir);
 
 // The system's temporary directory (ending in '\'), or "" when it cannot be had or does not fit.
+// Windows only.
 void GetTempDirectory(char* dest, uint32_t size);

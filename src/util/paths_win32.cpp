@@ -1,4 +1,4 @@
-// Existence tests, directory creation and the temporary directory (see paths.h).
+// Existence tests, directory calls and the temporary directory of Windows (see paths.h).
 #include <windows.h>
 #include "util/paths.h"
 #include "util/strings.h"
@@ -23,22 +23,12 @@ bool PathExists(char* buffer) {
   return h != INVALID_HANDLE_VALUE;
 }
 
-bool ForceDirectories(const char* dir) {
-  char path[MAX_PATH + 1];
-  if (!StrCopy(path, dir, sizeof path)) return false;  // longer than any directory the system creates
-  uint32_t length = ZStrLength(path);
-  if (length > 0 && path[length - 1] == '\\') path[--length] = 0;
-  if (length < 3) return false;  // taken to exist, but not looked for
-  // A directory the system reports as such is what the search of PathExists finds too, at a
-  // fraction of its cost; anything else goes through that search.
+bool IsDirectory(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-  if (PathExists(path)) return true;
-  char parent[MAX_PATH + 1];
-  ExtractFileDir(path, parent, sizeof parent);
-  ForceDirectories(parent);
-  return CreateDirectoryA(path, nullptr) != 0;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+bool MakeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
 void GetTempDirectory(char* dest, uint32_t size) {
   char buffer[1024];

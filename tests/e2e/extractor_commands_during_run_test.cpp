@@ -57,3 +57,25 @@ TEST(ExtractorCommandsDuringRun, ExitWhileThePasswordIsAskedEndsAfterTheWalk) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
   ExpectFixtureFiles("encrypted_one.zip", target);
 }
+
+// Exit clicked while a listing (Use Stored Paths toggled) shows a message: carried out once
+// that listing has ended, not kept for a later Extract.
+TEST(ExtractorCommandsDuringRun, ExitWhileAListingShowsAMessageEndsAfterIt) {
+  const std::string dir = support::FreshTestDir();
+  const std::string package = JoinPath(dir, "pkg.exe");
+  // The nameless entry ends every listing with "Error retreiving filename.".
+  ASSERT_TRUE(support::WritePackage(package, Zip({Stored("docs/a.txt", "a"), Stored("")}), "", ""));
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  e2e::ExpectMessageBox(process, "Zelvix error", "Error retreiving filename.", ui::MessageIcon::Stop);
+  HWND dialog = ui::WaitForDialog(process, MainCaption);
+  ASSERT_NE(dialog, nullptr) << ui::DescribeDialogs(process.Id());
+  ASSERT_TRUE(ui::ClickButton(dialog, StoredPathsId));
+  HWND box = ui::WaitForDialog(process, "Zelvix error");
+  ASSERT_NE(box, nullptr) << ui::DescribeDialogs(process.Id());
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  Sleep(1000);
+  EXPECT_TRUE(IsWindowVisible(dialog)) << "Exit ended the dialog beneath the listing";
+  ASSERT_TRUE(ui::PressButton(box, IDOK));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

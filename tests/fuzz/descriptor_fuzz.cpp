@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t extraLength = extraStart >= size ? 0 : std::min<size_t>(LocalHeader.ExtraLength, size - extraStart);
   const int32_t dataPos = int32_t(extraStart + LocalHeader.ExtraLength);
   const EntryExtent extent = FindEntryExtent(dataPos, data + std::min(extraStart, size), uint32_t(extraLength));
-  if (extent.known) {
+  if (extent.status == ExtentStatus::Known) {
     if (extent.nextHeader < dataPos) abort();
     if (uint32_t(extent.nextHeader - dataPos) < extent.compressedSize) abort();
   }

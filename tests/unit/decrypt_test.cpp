@@ -81,7 +81,9 @@ protected:
       SCOPED_TRACE(zipName + ": " + e.name);
       ArchiveHandle = archive.fd;
       ASSERT_EQ(FileSeek(ArchiveHandle, int32_t(e.localOffset)), int32_t(e.localOffset));
-      ASSERT_TRUE(ReadLocalHeader());
+      uint8_t fixed[LocalHeaderSize];
+      ASSERT_EQ(FileRead(ArchiveHandle, fixed, LocalHeaderSize), int32_t(LocalHeaderSize));
+      LocalHeader = DecodeLocalHeader(fixed);
       ASSERT_TRUE(LocalHeader.Flags & FlagEncrypted);
       ASSERT_TRUE(LocalHeader.Flags & FlagDataDescriptor);  // Info-ZIP checks against the time
       FileSeek(ArchiveHandle, int32_t(e.localOffset + LocalHeaderSize + LocalHeader.NameLength + LocalHeader.ExtraLength));

@@ -1,4 +1,4 @@
-// Options block, locator and local-header reader on real files (POSIX file seam).
+// Options block and locator on real files (POSIX file seam).
 #include <gtest/gtest.h>
 #include <fstream>
 #include <iterator>
@@ -122,56 +122,6 @@ TEST_F(LocatorTest, DumpThatCannotBeCreatedLeavesTheResult) {
   EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
   EXPECT_TRUE(OptAutoClose);
   EXPECT_STREQ(OptExtractPath, "x");
-}
-
-class HeaderTest : public LocatorTest {
-protected:
-  void Open(const std::string& bytes) {
-    ArchiveHandle = FileOpenRead(Write("a.zip", bytes).c_str());
-    ASSERT_NE(ArchiveHandle, NoFile);
-  }
-  void TearDown() override { if (ArchiveHandle != NoFile) FileClose(ArchiveHandle); }
-};
-
-std::string Header(uint16_t flags, uint32_t crc, uint32_t csize, const std::string& name) {
-  std::string h = Local;
-  auto put16 = [&](uint16_t v) { h += char(v & 0xFF); h += char(v >> 8); };
-  auto put32 = [&](uint32_t v) { put16(uint16_t(v)); put16(uint16_t(v >> 16)); };
-  put16(20); put16(flags); put16(8); put16(0x6000); put16(0x5A81);
-  put32(crc); put32(csize); put32(1234); put16(uint16_t(name.size())); put16(0);
-  return h + name;
-}
-
-TEST_F(HeaderTest, FieldsAreDecodedLittleEndian) {
-  Open(Header(0x0009, 0xCAFEBABE, 0x01020304, "a.txt"));
-  EXPECT_TRUE(ReadLocalHeader());
-  EXPECT_EQ(LocalHeader.Flags, 0x0009);
-  EXPECT_EQ(LocalHeader.Method, 8);
-  EXPECT_EQ(LocalHeader.ModTime, 0x6000);
-  EXPECT_EQ(LocalHeader.ModDate, 0x5A81);
-  EXPECT_EQ(LocalHeader.Crc32, 0xCAFEBABEu);
-  EXPECT_EQ(LocalHeader.CompressedSize, 0x01020304u);
-  EXPECT_EQ(LocalHeader.UncompressedSize, 1234u);
-  EXPECT_EQ(LocalHeader.NameLength, 5);
-  EXPECT_EQ(CompressedLeft, 0x01020304);
-  EXPECT_EQ(FileSeek(ArchiveHandle, 0), 0);
-}
-
-TEST_F(HeaderTest, OtherRecordsEndTheWalkQuietly) {
-  std::string central = Header(0, 0, 77, "x");
-  central[2] = 1; central[3] = 2;  // a central-directory header
-  Open(central);
-  EXPECT_FALSE(ReadLocalHeader());
-  EXPECT_EQ(CompressedLeft, 0);
-  std::string odd(30, '\0');
-  odd[3] = 0x50;  // the bytes 0, 0, 0, 0x50 are no local header either
-  Open(odd);
-  EXPECT_FALSE(ReadLocalHeader());
-}
-
-TEST_F(HeaderTest, TruncatedHeaderEndsTheProgramWithCodeOne) {
-  Open(Header(0, 0, 0, "").substr(0, 29));
-  EXPECT_EXIT(ReadLocalHeader(), ::testing::ExitedWithCode(1), "Error reading header... Corrupted archive!");
 }
 
 }  // namespace

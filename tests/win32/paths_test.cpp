@@ -9,7 +9,7 @@
 #include "ui/test_support.h"
 #include "util/file_io.h"
 #include "util/paths.h"
-#include "util/seek.h"
+#include "archive/walk.h"
 
 using support::DirectoryExists;
 using support::FileExists;
@@ -172,8 +172,10 @@ TEST(SeekArchive, RecordsThePositionOrMinusOne) {
   EXPECT_EQ(LastSeekPos, 512);
   uint8_t byte = 0;
   EXPECT_EQ(FileRead(ArchiveHandle, &byte, 1), 1);
+  SetLastError(0);
   SeekArchive(-5);
   EXPECT_EQ(LastSeekPos, -1);
+  EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end with code 0";
   FileClose(ArchiveHandle);
   ArchiveHandle = NoFile;
   SeekArchive(0);  // no file at all

@@ -1,8 +1,8 @@
 // Runs pieces of the stub's own Win32 code in a process of its own, so that the end-to-end tests
 // can watch what they show and how the process ends:
-//   zelvix_probe headers FILE   walks FILE's local headers from offset 0 with ReadLocalHeader
-//                               until one is not a header; exit code 100 + the number read
-//                               (a header cut short ends the process inside the reader instead)
+//   zelvix_probe headers FILE   walks FILE's entries from offset 0 as the extraction run does;
+//                               exit code 100 + the number of entries (a damaged header ends
+//                               the process with the run's corrupted-archive report instead)
 //   zelvix_probe alloc          asks MemAlloc for 0xFFFFFFF0 bytes (the fatal report ends it)
 //   zelvix_probe boxes          shows the message boxes of BoxStyles one after another, for the
 //                               tests of the automation library; exit code: the answers as
@@ -12,9 +12,9 @@
 #include "app/state.h"
 #include "archive/crc32.h"
 #include "archive/local_header.h"
+#include "archive/walk.h"
 #include "util/file_io.h"
 #include "util/memory.h"
-#include "util/seek.h"
 
 constexpr int BadUsage = 90;
 constexpr int CannotOpen = 91;
@@ -27,12 +27,11 @@ static int WalkHeaders(const char* name) {
   CrcTable = static_cast<uint32_t*>(MemAlloc(CrcTableBlockSize));
   BuildCrcTable();
   int count = 0;
-  int32_t position = 0;
-  for (;;) {
-    SeekArchive(position);
-    if (LastSeekPos != position || !ReadLocalHeader()) break;
-    ++count;
-    position += int32_t(LocalHeaderSize + LocalHeader.NameLength + LocalHeader.ExtraLength) + CompressedLeft;
+  {
+    EntryWalk walk;
+    StartWalk(walk, 0);
+    while (NextEntry(walk)) ++count;
+    if (walk.stop == WalkStop::CutHeader || walk.stop == WalkStop::TooFar) ReportCorruptedArchive();
   }
   FileClose(ArchiveHandle);
   MemFree(CrcTable);

@@ -1,0 +1,233 @@
+// ExtractionRun (see extraction_run.h). The list's selection is the record of the run: an item
+// is deselected when its entry was written with a good CRC-32 and closed, or skipped under the
+// overwrite policy, so the items left selected are the failures and the entries not reached.
+#include "archive/extraction_run.h"
+#include "app/state.h"
+#include "archive/decrypt.h"
+#include "archive/entry_name.h"
+#include "archive/local_header.h"
+#include "archive/walk.h"
+#include "inflate/inflate.h"
+#include "inflate/stored_copy.h"
+#include "util/message.h"
+#include "util/paths.h"
+#include "util/strings.h"
+
+namespace {
+
+constexpr uint32_t NameBufferSize = 258;      // names of up to 257 bytes are taken whole
+constexpr uint32_t TargetPathSize = ExtractDirSize + NameBufferSize + 2;
+
+enum class Step { NextEntry, EndWalk, EndWithoutClosing };
+
+struct Run {
+  Run(const RunUi& u, bool l) : ui(u), listOnly(l) {}
+  const RunUi& ui;
+  bool listOnly;
+  bool entryReady = false;  // a selected entry reached (and passed) its password stage
+  int32_t listedCount = 0;  // entries that get a list item, in walk order
+  EntryWalk walk;
+  char entryName[NameBufferSize];
+  char targetPath[TargetPathSize];
+  char madeDirectory[TargetPathSize] = "";  // the directory last found or made for an entry
+};
+
+void Message(const char* text, const char* caption, uint32_t icon) { ShowMessage(text, caption, MsgOk | icon); }
+
+bool HasPathSeparator(const char* name) {
+  for (; *name != 0; ++name)
+    if (IsPathSeparator(*name)) return true;
+  return false;
+}
+
+// Joins ExtractDir and the entry name. False when the result cannot be a file name for the
+// system (ExtractDir without room for its backslash, or a path of MaxPathLength characters or more).
+bool BuildTargetPath(Run& run) {
+  const bool fits = AddBackslash(ExtractDir, ExtractDirSize);
+  StrCopy(run.targetPath, ExtractDir, TargetPathSize);
+  if (!fits) StrAppend(run.targetPath, "\\", TargetPathSize);
+  StrAppend(run.targetPath, run.entryName, TargetPathSize);
+  return ZStrLength(run.targetPath) < MaxPathLength;
+}
+
+// Applies the overwrite policy to an existing target, or creates the target's directories.
+// Existence tests are directory searches, the costliest steps of a small entry. Overwriting
+// without asking (policy 0, or any value but 1 and 2) needs none for the target: the file is
+// written whether it is there or not, and in both cases its directory exists afterwards. Entries
+// of one directory mostly follow each other: the directory found or made for the entry before
+// is not searched for again.
+Step PrepareTarget(Run& run, bool& skip) {
+  skip = false;
+  const bool policyAsks = OverwriteMode == OverwriteSkip || OverwriteMode == OverwriteAsk;
+  if (!policyAsks) SlashesToBackslashes(run.targetPath);
+  if (policyAsks && PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
+    if (OverwriteMode == OverwriteSkip) {
+      skip = true;
+    } else {
+      ExtractFileName(run.targetPath, ExistingFileName, FileNameSize);
+      run.ui.askOverwrite();
+      skip = !OverwriteAnswer;
+    }
+    if (skip) run.ui.deselect();
+    return Step::NextEntry;
+  }
+  char directory[TargetPathSize];
+  ExtractFileDir(run.targetPath, directory, sizeof directory);
+  if (run.madeDirectory[0] != 0 && StrEqual(directory, run.madeDirectory)) return Step::NextEntry;
+  if (!ForceDirectories(directory) && !PathExists(directory)) {
+    Message(directory, "Error Changing Dir", MsgIconWarning);
+    return Step::EndWalk;
+  }
+  StrCopy(run.madeDirectory, directory, TargetPathSize);
+  return Step::NextEntry;
+}
+
+// Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
+// matches and whose file closed cleanly counts as extracted.
+Step WriteEntry(Run& run) {
+  OutputHandle = FileCreateOutput(run.targetPath);
+  if (OutputHandle == NoFile) {
+    Message(run.targetPath, "Error Openning...", MsgIconError);
+    return Step::NextEntry;
+  }
+  run.ui.showProgress(run.targetPath);
+  Step step = Step::NextEntry;
+  bool good = false;
+  if (LocalHeader.Method == 0 || LocalHeader.Method == 8) {
+    good = DecodeEntry();
+  } else {
+    Message("Unsupported compression method", "Unable to extract...", MsgIconError);
+    step = Step::EndWithoutClosing;
+  }
+  if (!FileClose(OutputHandle)) {
+    Message(run.targetPath, "Error Closing...", MsgIconError);
+    good = false;
+  }
+  OutputHandle = NoFile;
+  if (good) run.ui.deselect();
+  return step;
+}
+
+// Everything an extraction run does with one selected entry.
+Step ExtractEntry(Run& run) {
+  // A name cut to the buffer or one that would leave the extraction directory is never
+  // written: its item stays selected, and the run's closing message reports it.
+  if (LocalHeader.NameLength >= NameBufferSize || !IsSafeEntryName(run.entryName)) {
+    run.entryReady = true;
+    return Step::NextEntry;
+  }
+  run.entryReady = false;
+  SeekArchive(run.walk.dataPos);
+  if (LocalHeader.Flags & FlagEncrypted) {
+    const PasswordResult result = SettlePassword(run.ui.askPassword);
+    if (result == PasswordResult::Refused) return Step::EndWalk;  // silently, no closing message
+    run.entryReady = true;
+    if (result == PasswordResult::CutShort) return Step::NextEntry;
+  }
+  run.entryReady = true;
+  if (!BuildTargetPath(run)) {
+    Message(run.targetPath, "Error Openning...", MsgIconError);
+    return Step::NextEntry;
+  }
+  bool skip;
+  const Step prepared = PrepareTarget(run, skip);
+  if (prepared != Step::NextEntry || skip) return prepared;
+  return WriteEntry(run);
+}
+
+Step HandleEntry(Run& run) {
+  BufferToString(reinterpret_cast<const char*>(run.walk.name), LocalHeader.NameLength, run.entryName, NameBufferSize);
+  if (run.entryName[0] == 0) {
+    Message("Error retreiving filename.", "Zelvix error", MsgIconError);
+    return Step::EndWithoutClosing;
+  }
+  if (!ArchiveHasPaths && HasPathSeparator(run.entryName)) ArchiveHasPaths = true;
+  if (!run.ui.storedPaths()) {
+    char fileName[FileNameSize];
+    ExtractFileName(run.entryName, fileName, sizeof fileName);
+    StrCopy(run.entryName, fileName, NameBufferSize);
+  }
+  // Directory entries end in a separator and are never listed.
+  const uint32_t length = ZStrLength(run.entryName);
+  const bool listed = length > 0 && !IsPathSeparator(run.entryName[length - 1]);
+  const int32_t ordinal = run.listedCount;
+  run.listedCount += listed;
+  if (run.listOnly) {
+    if (listed) run.ui.addItem(run.entryName, ordinal);
+    return Step::NextEntry;
+  }
+  if (!listed) {  // no item shows such a name: the search would find none
+    ListSearchIndex = -1;
+    return Step::NextEntry;
+  }
+  if (!run.ui.isSelected(run.entryName, ordinal)) return Step::NextEntry;
+  // An entry whose end cannot be found is never written, and the walk cannot go past it.
+  if (!run.walk.endKnown) {
+    run.entryReady = true;
+    return Step::EndWalk;
+  }
+  return ExtractEntry(run);
+}
+
+void CloseRun(Run& run, Step last) {
+  if (last != Step::EndWithoutClosing) {
+    if (!run.listOnly && run.entryReady) {
+      if (run.ui.selectedCount() == 0) {
+        ExtractionOk = true;
+        if (!OptAutoStart) Message("Extraction successful on all files !", "Zelvix result", MsgIconInfo);
+      } else {
+        Message("The remaining highlighted file (s) failed CRC validation", "Extraction Error", MsgIconError);
+      }
+    }
+    if (run.listOnly && run.listedCount == 0) Message("Can't read archive header", "Zelvix error", MsgIconError);
+  }
+  if (!ArchiveHasPaths) run.ui.disableStoredPaths();
+}
+
+}  // namespace
+
+PasswordResult SettlePassword(void (*askPassword)()) {
+  uint8_t headerBuffer[2 * EncryptionHeaderSize];
+  if (FileRead(ArchiveHandle, headerBuffer, EncryptionHeaderSize) != int32_t(EncryptionHeaderSize))
+    return PasswordResult::CutShort;
+  for (uint32_t i = 0; i < EncryptionHeaderSize; ++i) headerBuffer[EncryptionHeaderSize + i] = headerBuffer[i];
+  const uint32_t timeAndDate = LocalHeader.ModTime + 65536u * LocalHeader.ModDate;
+  auto tryPassword = [&] {
+    return DecryptHeader(headerBuffer, EncryptionHeaderSize, LocalHeader.Flags, LocalHeader.Crc32, timeAndDate,
+                         Password);
+  };
+  bool ok = Password[0] != 0 && tryPassword();
+  for (int attempt = 0; !ok && attempt < 3; ++attempt) {
+    askPassword();
+    BufferToString(PasswordBuffer, uint16_t(PasswordLength), Password, sizeof Password);
+    ok = tryPassword();
+  }
+  return ok ? PasswordResult::Open : PasswordResult::Refused;
+}
+
+bool DecodeEntry() {
+  RunningCrc = 0xFFFFFFFF;
+  CompressedLeft = int32_t(LocalHeader.CompressedSize);
+  if (LocalHeader.Flags & FlagEncrypted) CompressedLeft -= int32_t(EncryptionHeaderSize);
+  if (LocalHeader.Method == 0) CopyStoredEntry();
+  else if (LocalHeader.Method == 8) InflateEntry();
+  else return false;
+  return (RunningCrc ^ 0xFFFFFFFF) == LocalHeader.Crc32;
+}
+
+void ExtractionRun(const RunUi& ui, bool ListOnly) {
+  Run run(ui, ListOnly);
+  if (!StartWalk(run.walk, ArchiveOffset)) {
+    Message("Error finding attached archive.", "Zelvix error", MsgIconError);
+    return;
+  }
+  ListSearchIndex = -1;
+  ArchiveHasPaths = false;
+  ui.begin(ListOnly);
+  Step step = Step::NextEntry;
+  while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
+  // A header the file cannot hold whole, or one that points beyond what a package can hold:
+  // the archive is damaged, and the program ends here.
+  if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) ReportCorruptedArchive();
+  CloseRun(run, step);
+}

@@ -1,0 +1,22 @@
+// Existence tests and directory calls of native builds (see paths.h): '\' becomes '/' at the
+// system call, so paths built for Windows name the same files here.
+#include <sys/stat.h>
+#include "util/paths.h"
+#include "util/strings.h"
+#include "util/system_path_posix.h"
+
+bool PathExists(char* buffer) {
+  if (buffer[0] == 0) return false;
+  SlashesToBackslashes(buffer);
+  std::string name = SystemPath(buffer);
+  if (name.back() == '/') name.pop_back();
+  struct stat info;
+  return !name.empty() && stat(name.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const char* path) {
+  struct stat info;
+  return stat(SystemPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool MakeDirectory(const char* path) { return mkdir(SystemPath(path).c_str(), 0755) == 0; }
