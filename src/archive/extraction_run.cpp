@@ -199,7 +199,7 @@ PasswordResult SettlePassword(void (*askPassword)()) {
   bool ok = Password[0] != 0 && tryPassword();
   for (int attempt = 0; !ok && attempt < 3; ++attempt) {
     askPassword();
-    BufferToString(PasswordBuffer, uint16_t(PasswordLength), Password, sizeof Password);
+    BufferToString(PasswordBuffer, uint32_t(PasswordLength), Password, sizeof Password);
     ok = tryPassword();
   }
   return ok ? PasswordResult::Open : PasswordResult::Refused;

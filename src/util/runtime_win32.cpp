@@ -24,6 +24,13 @@ void* memset(void* dest, int c, size_t n) {
   return dest;
 }
 
+// Counting loops such as ZStrLength's become calls to it.
+size_t strlen(const char* s) {
+  const char* p = s;
+  while (*p != 0) ++p;
+  return size_t(p - s);
+}
+
 int memcmp(const void* a, const void* b, size_t n) {
   auto* x = static_cast<const unsigned char*>(a);
   auto* y = static_cast<const unsigned char*>(b);

@@ -1,8 +1,8 @@
 // Pure string and path routines (see strings.h).
 #include "util/strings.h"
 
-uint16_t ZStrLength(const char* text) {
-  uint16_t n = 0;
+uint32_t ZStrLength(const char* text) {
+  uint32_t n = 0;
   while (text[n] != 0) ++n;
   return n;
 }
@@ -71,7 +71,7 @@ char* SlashesToBackslashes(char* buffer) {
   return buffer;
 }
 
-void BufferToString(const char* buffer, uint16_t count, char* dest, uint32_t size) {
+void BufferToString(const char* buffer, uint32_t count, char* dest, uint32_t size) {
   uint32_t length = 0;
   while (length < count && buffer[length] != 0) ++length;
   CopyPrefix(buffer, length, dest, size);

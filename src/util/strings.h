@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-// Number of characters before the first zero byte.
-uint16_t ZStrLength(const char* text);
+// Number of characters before the first zero byte, however long the text.
+uint32_t ZStrLength(const char* text);
 
 // Copies text into dest (size bytes, terminator included). False when it had to be cut.
 bool StrCopy(char* dest, const char* text, uint32_t size);
@@ -21,7 +21,7 @@ void ExtractFileName(const char* path, char* dest, uint32_t size);
 // Turns every '/' into '\', in place, however long the text.
 char* SlashesToBackslashes(char* buffer);
 // The first count bytes of buffer, cut at the first zero byte; dest receives at most size - 1.
-void BufferToString(const char* buffer, uint16_t count, char* dest, uint32_t size);
+void BufferToString(const char* buffer, uint32_t count, char* dest, uint32_t size);
 // Appends '\' unless the text already ends in one (an empty text becomes "\").
 // False, buffer unchanged, when size leaves no room for it.
 bool AddBackslash(char* buffer, uint32_t size);

@@ -83,7 +83,16 @@ TEST(Buffers, CopyAndAppendAreBounded) {
   EXPECT_TRUE(StrAppend(joined, "cde", sizeof joined));
   EXPECT_FALSE(StrAppend(joined, "f", sizeof joined));
   EXPECT_STREQ(joined, "abcde");
-  EXPECT_EQ(ZStrLength("abc"), 3);
+  EXPECT_EQ(ZStrLength("abc"), 3u);
+}
+
+// Command-line arguments reach 128 KB: lengths and counts must not wrap at 65,536.
+TEST(Buffers, LengthsAndCountsBeyondSixteenBits) {
+  const std::string text(70000, 'x');
+  EXPECT_EQ(ZStrLength(text.c_str()), 70000u);
+  std::string out(70001, '#');
+  BufferToString(text.c_str(), 70000, out.data(), uint32_t(out.size()));
+  EXPECT_EQ(ZStrLength(out.c_str()), 70000u);
 }
 
 std::string Arg(const char* line, int index) {
