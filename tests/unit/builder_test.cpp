@@ -1,14 +1,10 @@
-// Package builder, portable part: the package name rule, the options block as the builders
-// compose it, the 32 KB copy loop and the package layout written by WritePackage.
+// Package builder, portable part: the package name rule, the 32 KB copy loop and the package
+// layout written by WritePackage.
 #include <gtest/gtest.h>
-#include "support/files.h"
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,11 +12,9 @@
 #include "package/builder.h"
 #include "package/locator.h"
 #include "package/options_block.h"
+#include "support/temp_dir.h"
 
 namespace {
-
-
-std::string TempDir() { return ScratchDir("builder_test"); }
 
 // Bytes that differ from block to block, so a misplaced or repeated copy unit shows.
 Bytes Pattern(size_t size, uint32_t seed) {
@@ -42,16 +36,6 @@ Bytes Compose(const char* options, const char* extPath) {
   Bytes block(OptionsBlockSize, 0xEE);
   EXPECT_TRUE(ComposeOptionsBlock(options, extPath, block.data()));
   return block;
-}
-
-std::string Text(const Bytes& block, size_t from, size_t count) {
-  return std::string(block.begin() + long(from), block.begin() + long(from + count));
-}
-
-bool ZeroFrom(const Bytes& block, size_t from) {
-  for (size_t i = from; i < block.size(); ++i)
-    if (block[i] != 0) return false;
-  return true;
 }
 
 TEST(PackageNameRule, ReplacesEverythingAfterTheLastDot) {
@@ -87,65 +71,10 @@ TEST(PackageNameRule, DestinationSizeIsNeverExceeded) {
   EXPECT_FALSE(MakePackageName("a.", grow, sizeof grow));
 }
 
-TEST(OptionsBlockComposition, FlagsArePaddedCutAndCopiedUnchecked) {
-  EXPECT_EQ(Text(Compose("1101", ""), 0, 13), "OPTIONS=1101 ");
-  EXPECT_EQ(Text(Compose("11", ""), 0, 13), "OPTIONS=1100 ");
-  EXPECT_EQ(Text(Compose("", ""), 0, 13), "OPTIONS=0000 ");
-  EXPECT_EQ(Text(Compose("110110", ""), 0, 13), "OPTIONS=1101 ");
-  // Lower case stays: only "options=" is upper-cased.
-  EXPECT_EQ(Text(Compose("abcd", ""), 0, 13), "OPTIONS=abcd ");
-}
-
-TEST(OptionsBlockComposition, DefaultBlockIsThirteenBytesThenZeros) {
-  const Bytes block = Compose("", "");
-  EXPECT_EQ(Text(block, 0, 13), "OPTIONS=0000 ");
-  EXPECT_TRUE(ZeroFrom(block, 13));
-}
-
-TEST(OptionsBlockComposition, ExtractPathFollowsTheBlank) {
-  const Bytes block = Compose("1", "C:\\Tools");
-  EXPECT_EQ(Text(block, 0, 21), "OPTIONS=1000 C:\\Tools");
-  EXPECT_TRUE(ZeroFrom(block, 21));
-}
-
-TEST(OptionsBlockComposition, LongestPathFillsTheBlockExactly) {
-  const std::string path(MaxExtPathLength, 'p');
-  const Bytes block = Compose("0001", path.c_str());
-  EXPECT_EQ(Text(block, 13, MaxExtPathLength), path);
-  EXPECT_EQ(block[OptionsBlockSize - 1], 'p');
-}
-
-TEST(OptionsBlockComposition, PathOneCharacterTooLongIsRefusedWithoutWriting) {
-  const std::string path(MaxExtPathLength + 1, 'p');
-  Bytes block(OptionsBlockSize + 8, 0xEE);
-  EXPECT_FALSE(ComposeOptionsBlock("1111", path.c_str(), block.data()));
-  for (uint8_t b : block) ASSERT_EQ(b, 0xEE);
-}
-
-TEST(OptionsBlockComposition, ReaderTakesBackWhatTheBuilderWrote) {
-  ResetExtractorState();
-  ReadOptionsBlock(Compose("1101", "C:\\Tools").data());
-  EXPECT_TRUE(OptAutoStart);
-  EXPECT_TRUE(OptAutoClose);
-  EXPECT_FALSE(OptRunSetup);
-  EXPECT_TRUE(OptTempDir);
-  EXPECT_STREQ(OptExtractPath, "C:\\Tools");
-
-  ResetExtractorState();
-  ReadOptionsBlock(Compose("abcd", "").data());
-  EXPECT_FALSE(OptAutoStart || OptAutoClose || OptRunSetup || OptTempDir);
-  EXPECT_STREQ(OptExtractPath, "");
-
-  ResetExtractorState();
-  const std::string path(MaxExtPathLength, 'q');
-  ReadOptionsBlock(Compose("", path.c_str()).data());
-  EXPECT_EQ(std::string(OptExtractPath), std::string(241, 'q'));
-  ResetExtractorState();
-}
-
 // Copies a file of `size` bytes through CopyFileData and returns what arrived.
-Bytes CopyThrough(size_t size, const std::string& tag) {
-  const std::string from = TempDir() + "/copy_from_" + tag, to = TempDir() + "/copy_to_" + tag;
+Bytes CopyThrough(size_t size) {
+  const TempDir dir;
+  const std::string from = dir.Path("from"), to = dir.Path("to");
   WriteFile(from, Pattern(size, uint32_t(size)));
   const FileHandle in = FileOpenRead(from.c_str());
   const FileHandle out = FileCreate(to.c_str());
@@ -160,12 +89,13 @@ Bytes CopyThrough(size_t size, const std::string& tag) {
 TEST(CopyLoop, CopiesEveryByteAcrossUnitBoundaries) {
   for (size_t size : {size_t(0), size_t(1), size_t(CopyUnitSize - 1), size_t(CopyUnitSize),
                       size_t(CopyUnitSize + 1), size_t(3 * CopyUnitSize + 4321)}) {
-    EXPECT_EQ(CopyThrough(size, std::to_string(size)), Pattern(size, uint32_t(size))) << size;
+    EXPECT_EQ(CopyThrough(size), Pattern(size, uint32_t(size))) << size;
   }
 }
 
 TEST(CopyLoop, StartsAtTheCurrentPosition) {
-  const std::string from = TempDir() + "/copy_pos_from", to = TempDir() + "/copy_pos_to";
+  const TempDir dir;
+  const std::string from = dir.Path("from"), to = dir.Path("to");
   const Bytes data = Pattern(1000, 7);
   WriteFile(from, data);
   const FileHandle in = FileOpenRead(from.c_str());
@@ -178,7 +108,8 @@ TEST(CopyLoop, StartsAtTheCurrentPosition) {
 }
 
 TEST(CopyLoopDeathTest, FailedReadOrWriteIsFatal) {
-  const std::string name = TempDir() + "/copy_fatal", sink = TempDir() + "/copy_fatal_sink";
+  const TempDir dir;
+  const std::string name = dir.Path("from"), sink = dir.Path("sink");
   WriteFile(name, Pattern(100, 1));
   // A descriptor opened for writing only cannot be read and one opened for reading only cannot
   // be written (EBADF, 9). The fatal report's exit code is the error number.
@@ -199,7 +130,8 @@ void CopyUnderSizeLimit(const std::string& from, const std::string& to, rlim_t l
 }
 
 TEST(CopyLoopDeathTest, ShortWriteEndsTheCopyQuietly) {
-  const std::string from = TempDir() + "/copy_short_from", to = TempDir() + "/copy_short_to";
+  const TempDir dir;
+  const std::string from = dir.Path("from"), to = dir.Path("to");
   const Bytes data = Pattern(3 * CopyUnitSize, 3);
   WriteFile(from, data);
   // A file-size limit makes the second write come up short (the kernel writes what fits);
@@ -213,11 +145,11 @@ struct PackageFiles {
   Bytes stubBytes, zipBytes;
 };
 
-PackageFiles MakeInputs(const std::string& tag, size_t stubSize, size_t zipSize) {
+PackageFiles MakeInputs(const TempDir& dir, size_t stubSize, size_t zipSize) {
   PackageFiles files;
-  files.stub = TempDir() + "/" + tag + "_stub.exe";
-  files.zip = TempDir() + "/" + tag + ".zip";
-  files.package = TempDir() + "/" + tag + ".exe";
+  files.stub = dir.Path("zelvix.exe");
+  files.zip = dir.Path("archive.zip");
+  files.package = dir.Path("archive.exe");
   files.stubBytes = Pattern(stubSize, 11);
   files.stubBytes[0] = 'M';
   files.stubBytes[1] = 'Z';
@@ -238,8 +170,9 @@ void BuildWith(const PackageFiles& files, const Bytes& block) {
 }
 
 TEST(PackageLayout, StubThenOptionsBlockThenZipByteForByte) {
+  const TempDir dir;
   // Sizes that are not multiples of the copy unit on either side.
-  const PackageFiles files = MakeInputs("layout", 129 * 256, 2 * CopyUnitSize + 77);
+  const PackageFiles files = MakeInputs(dir, 129 * 256, 2 * CopyUnitSize + 77);
   const Bytes block = Compose("1010", "C:\\Tools");
   BuildWith(files, block);
   Bytes expected = files.stubBytes;
@@ -249,7 +182,8 @@ TEST(PackageLayout, StubThenOptionsBlockThenZipByteForByte) {
 }
 
 TEST(PackageLayout, LocatorFindsTheArchiveAndOptionsAgain) {
-  const PackageFiles files = MakeInputs("relocate", 24 * 256, 5000);
+  const TempDir dir;
+  const PackageFiles files = MakeInputs(dir, 24 * 256, 5000);
   BuildWith(files, Compose("1010", "Tools"));
   const FileHandle f = FileOpenRead(files.package.c_str());
   ASSERT_NE(f, NoFile);
@@ -265,7 +199,8 @@ TEST(PackageLayout, LocatorFindsTheArchiveAndOptionsAgain) {
 }
 
 TEST(PackageLayout, ExistingPackageIsReplacedNotAppendedTo) {
-  const PackageFiles files = MakeInputs("replace", 512, 300);
+  const TempDir dir;
+  const PackageFiles files = MakeInputs(dir, 512, 300);
   WriteFile(files.package, Pattern(100000, 5));
   const Bytes block = Compose("", "");
   BuildWith(files, block);
@@ -273,7 +208,8 @@ TEST(PackageLayout, ExistingPackageIsReplacedNotAppendedTo) {
 }
 
 TEST(PackageLayoutDeathTest, MissingZipIsFatalAndLeavesThePartialPackage) {
-  PackageFiles files = MakeInputs("nozip", 512, 300);
+  const TempDir dir;
+  PackageFiles files = MakeInputs(dir, 512, 300);
   std::remove(files.zip.c_str());
   const Bytes block = Compose("", "");
   // ENOENT (2) is the exit code; stub and block were written before the ZIP was opened.

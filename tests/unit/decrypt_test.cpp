@@ -2,10 +2,7 @@
 // entries spanning several 32 KB chunks, written to a file and through a pipe) must open with
 // their password and decode to the original files; the check-byte rules and the re-try rules.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include "app/state.h"
 #include "archive/decrypt.h"
@@ -13,6 +10,7 @@
 #include "inflate/inflate.h"
 #include "inflate/stored_copy.h"
 #include "support/entry_runner.h"
+#include "support/temp_dir.h"
 #include "support/test_data.h"
 #include "util/bytes.h"
 
@@ -44,36 +42,30 @@ std::vector<CentralEntry> ReadCentralDirectory(const Bytes& zip) {
   return entries;
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), long(data.size()));
-}
-
 class InfoZipArchive : public testing::Test {
 protected:
   static void SetUpTestSuite() {
-    dir_ = TestTempDir() + "/decrypt-" + std::to_string(getpid());
-    ASSERT_EQ(std::system(("mkdir -p " + dir_).c_str()), 0);
-    WriteFile(dir_ + "/text.txt", MakeData(DataKind::Text, 150000, 1));        // deflated, 5 chunks
-    WriteFile(dir_ + "/random.bin", MakeData(DataKind::Random, 80000, 2));     // deflate gives stored blocks
-    WriteFile(dir_ + "/small.txt", MakeData(DataKind::Text, 700, 3));
+    dir_ = new TempDir;
+    WriteFile(Path("text.txt"), MakeData(DataKind::Text, 150000, 1));     // deflated, 5 chunks
+    WriteFile(Path("random.bin"), MakeData(DataKind::Random, 80000, 2));  // deflate gives stored blocks
+    WriteFile(Path("small.txt"), MakeData(DataKind::Text, 700, 3));
     const std::string files = "text.txt random.bin small.txt";
-    const std::string cd = "cd " + dir_ + " && touch -d '2021-06-15 13:45:10' " + files + " && ";
+    const std::string cd = "cd " + dir_->path() + " && touch -d '2021-06-15 13:45:10' " + files + " && ";
     ASSERT_EQ(std::system((cd + "zip -q -P pw file.zip " + files).c_str()), 0);
     ASSERT_EQ(std::system((cd + "zip -q -P pw - " + files + " | cat > pipe.zip").c_str()), 0);
     ASSERT_EQ(std::system((cd + "zip -q -0 -P 'long pass word' stored.zip " + files).c_str()), 0);
   }
-  static void TearDownTestSuite() { std::system(("rm -rf " + dir_).c_str()); }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Path(const std::string& name) { return dir_->Path(name); }
 
   // Opens every entry of the archive with the password and checks the decoded bytes.
   static void ExpectEntriesDecode(const std::string& zipName, const char* password, bool expectStored,
                                   bool expectDeflated) {
     EnsureCrcTable();
-    const Bytes zip = ReadFile(dir_ + "/" + zipName);
+    const Bytes zip = ReadFile(Path(zipName));
     TempFile archive, out;
     archive.Set(zip);
     bool sawStored = false, sawDeflated = false;
@@ -100,16 +92,16 @@ protected:
       sawStored |= e.method == 0;
       sawDeflated |= e.method == 8;
       EXPECT_EQ(~RunningCrc, e.crc);
-      EXPECT_TRUE(out.Contents() == ReadFile(dir_ + "/" + e.name));
+      EXPECT_TRUE(out.Contents() == ReadFile(Path(e.name)));
     }
     EXPECT_EQ(sawStored, expectStored);
     EXPECT_EQ(sawDeflated, expectDeflated);
     ArchiveHandle = OutputHandle = NoFile;
   }
 
-  static std::string dir_;
+  static TempDir* dir_;  // one for the suite: the archives are made once
 };
-std::string InfoZipArchive::dir_;
+TempDir* InfoZipArchive::dir_ = nullptr;
 
 TEST_F(InfoZipArchive, EntriesWrittenToAFileDecode) { ExpectEntriesDecode("file.zip", "pw", false, true); }
 TEST_F(InfoZipArchive, EntriesStreamedWithDataDescriptorsDecode) { ExpectEntriesDecode("pipe.zip", "pw", false, true); }
@@ -119,7 +111,7 @@ TEST_F(InfoZipArchive, StoredEntriesWithLongerPasswordDecode) {
 
 TEST_F(InfoZipArchive, RetryDecryptsFromTheStoredHeaderCopy) {
   EnsureCrcTable();
-  const Bytes zip = ReadFile(dir_ + "/file.zip");
+  const Bytes zip = ReadFile(Path("file.zip"));
   const CentralEntry e = ReadCentralDirectory(zip).front();
   uint8_t header[24];
   const LocalFileHeader h = DecodeLocalHeader(&zip[e.localOffset]);

@@ -2,22 +2,19 @@
 // --list and --dump. The tool is run as a separate process, found beside the test binary's
 // build directory (<build>/zelvix-pack, two levels above <build>/tests/unit).
 #include <gtest/gtest.h>
-#include "support/files.h"
 #include <zlib.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "package/options_block.h"
+#include "support/temp_dir.h"
 #include "util/bytes.h"
 
 namespace {
-
 
 std::string PackTool() {
   char self[4096];
@@ -27,10 +24,6 @@ std::string PackTool() {
   dir = dir.substr(0, dir.rfind('/'));
   return dir + "/../../zelvix-pack";
 }
-
-std::string TempDir() { return ScratchDir("pack_test"); }
-
-bool Exists(const std::string& name) { return access(name.c_str(), F_OK) == 0; }
 
 std::string Quote(const std::string& text) {
   std::string quoted = "'";
@@ -46,7 +39,8 @@ struct ToolRun {
 ToolRun Pack(const std::vector<std::string>& args) {
   const std::string tool = PackTool();
   EXPECT_TRUE(Exists(tool)) << "zelvix-pack is not built at " << tool;
-  const std::string out = TempDir() + "/stdout", err = TempDir() + "/stderr";
+  const TempDir capture;
+  const std::string out = capture.Path("stdout"), err = capture.Path("stderr");
   // A tool that hangs fails the test (status 124) instead of stopping the suite.
   std::string command = "timeout 20 " + Quote(tool);
   for (const std::string& a : args) command += " " + Quote(a);
@@ -180,8 +174,6 @@ Bytes Concat(const Bytes& a, const Bytes& b, const Bytes& c) {
 class PackTest : public testing::Test {
 protected:
   void SetUp() override {
-    dir = TempDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::system(("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir)).c_str());
     stub = dir + "/zelvix.exe";
     zip = dir + "/archive.zip";
     stubBytes = SampleStub();
@@ -189,7 +181,9 @@ protected:
     WriteFile(stub, stubBytes);
     WriteFile(zip, zipBytes);
   }
-  std::string dir, stub, zip;
+  const TempDir temp;
+  const std::string dir = temp.path();
+  std::string stub, zip;
   Bytes stubBytes, zipBytes;
 };
 

@@ -1,7 +1,9 @@
-// Options block and locator on real files (POSIX file seam).
+// Options block (composed and read back) and locator on real files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include "app/state.h"
 #include "package/locator.h"
@@ -10,18 +12,30 @@
 
 namespace {
 
+// The block as composed over bytes that are not zero, so that a byte left unwritten shows.
 std::string Block(const char* options, const char* path) {
   uint8_t block[OptionsBlockSize];
+  std::fill(block, block + sizeof block, 0xEE);
   EXPECT_TRUE(ComposeOptionsBlock(options, path, block));
   return std::string(reinterpret_cast<char*>(block), sizeof block);
 }
 
 TEST(OptionsBlock, FlagsArePaddedCutAndCopiedUnchecked) {
-  EXPECT_EQ(Block("1101", "").substr(0, 14), std::string("OPTIONS=1101 \0", 14));
-  EXPECT_EQ(Block("11", "").substr(0, 13), "OPTIONS=1100 ");
-  EXPECT_EQ(Block("", "").substr(0, 13), "OPTIONS=0000 ");
-  EXPECT_EQ(Block("101011", "").substr(0, 13), "OPTIONS=1010 ");
-  EXPECT_EQ(Block("abcd", "").substr(0, 13), "OPTIONS=abcd ");
+  const struct {
+    const char* options;
+    const char* flags;
+  } cases[] = {
+      {"1101", "1101"}, {"11", "1100"}, {"", "0000"}, {"101011", "1010"},
+      {"abcd", "abcd"},  // lower case stays: only "options=" is upper-cased
+  };
+  for (const auto& c : cases) {
+    const std::string b = Block(c.options, "");
+    EXPECT_EQ(b.substr(0, 13), std::string("OPTIONS=") + c.flags + " ") << c.options;
+    EXPECT_EQ(b.substr(13), std::string(OptionsBlockSize - 13, '\0')) << c.options;
+  }
+}
+
+TEST(OptionsBlock, ExtractPathFollowsTheBlank) {
   const std::string b = Block("1", "C:\\Tools");
   EXPECT_EQ(b.substr(0, 21), "OPTIONS=1000 C:\\Tools");
   EXPECT_EQ(b.substr(21), std::string(235, '\0'));
@@ -31,30 +45,38 @@ TEST(OptionsBlock, ExtractPathLimits) {
   const std::string longest(MaxExtPathLength, 'p');
   const std::string b = Block("0000", longest.c_str());
   EXPECT_EQ(b.substr(13), longest);  // fills the block to its last byte
-  uint8_t block[OptionsBlockSize];
+  uint8_t block[OptionsBlockSize + 8];
   std::fill(block, block + sizeof block, 0xAA);
-  EXPECT_FALSE(ComposeOptionsBlock("0000", (longest + "p").c_str(), block));
-  EXPECT_EQ(block[0], 0xAA);  // refused before anything was written
+  EXPECT_FALSE(ComposeOptionsBlock("1111", (longest + "p").c_str(), block));
+  for (uint8_t byte : block) ASSERT_EQ(byte, 0xAA);  // refused before anything was written
 
   ResetExtractorState();
   ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
   EXPECT_EQ(std::string(OptExtractPath), std::string(241, 'p'));  // offsets 254 and 255 never count
+  ResetExtractorState();
 }
 
-TEST(OptionsBlock, OnlyTheCharacterOneSwitchesAFlagOn) {
+TEST(OptionsBlock, ReaderTakesBackWhatTheBuilderWrote) {
+  const struct {
+    const char* options;
+    const char* path;
+    bool autoStart, autoClose, runSetup, tempDir;
+  } cases[] = {
+      {"1101", "C:\\Tools", true, true, false, true},
+      {"1010", "Setup", true, false, true, false},
+      {"abcd", "", false, false, false, false},  // only the character '1' switches a flag on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    ResetExtractorState();
+    ReadOptionsBlock(reinterpret_cast<const uint8_t*>(Block(c.options, c.path).data()));
+    EXPECT_EQ(OptAutoStart, c.autoStart);
+    EXPECT_EQ(OptAutoClose, c.autoClose);
+    EXPECT_EQ(OptRunSetup, c.runSetup);
+    EXPECT_EQ(OptTempDir, c.tempDir);
+    EXPECT_STREQ(OptExtractPath, c.path);
+  }
   ResetExtractorState();
-  std::string b = Block("1010", "Setup");
-  ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
-  EXPECT_TRUE(OptAutoStart);
-  EXPECT_FALSE(OptAutoClose);
-  EXPECT_TRUE(OptRunSetup);
-  EXPECT_FALSE(OptTempDir);
-  EXPECT_STREQ(OptExtractPath, "Setup");
-  ResetExtractorState();
-  b = Block("abcd", "");
-  ReadOptionsBlock(reinterpret_cast<const uint8_t*>(b.data()));
-  EXPECT_FALSE(OptAutoStart || OptAutoClose || OptRunSetup || OptTempDir);
-  EXPECT_STREQ(OptExtractPath, "");
 }
 
 const std::string Local = std::string("PK\3\4", 4);
@@ -99,11 +121,6 @@ TEST_F(LocatorTest, PackageGivesStubLengthPlusOptionsBlock) {
   EXPECT_STREQ(OptExtractPath, "C:\\Setup");
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST_F(LocatorTest, DumpReproducesTheAppendedArchive) {
   for (size_t size : {size_t(512), size_t(700), size_t(5)}) {
     const std::string zip = Archive(size);
@@ -112,7 +129,7 @@ TEST_F(LocatorTest, DumpReproducesTheAppendedArchive) {
     EXPECT_EQ(LocateArchive(path.c_str(), "-Z"), 4 * 256 + 256);
     EXPECT_FALSE(Exists(dir_.Path("pkg_.zip"))) << "the dump argument is case-sensitive";
     EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
-    EXPECT_EQ(ReadAll(dir_.Path("pkg_.zip")), zip) << size;
+    EXPECT_EQ(ReadFile(dir_.Path("pkg_.zip")), Bytes(zip.begin(), zip.end())) << size;
   }
 }
 

@@ -1,5 +1,4 @@
 #include "support/entry_runner.h"
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 #include <cstdlib>
@@ -9,13 +8,6 @@
 #include "inflate/inflate.h"
 #include "inflate/stored_copy.h"
 
-std::string TestTempDir() {
-  const char* dir = std::getenv("ZELVIX_TEST_TMP");
-  if (dir == nullptr || *dir == '\0') return "/tmp";
-  mkdir(dir, 0755);
-  return dir;
-}
-
 void EnsureCrcTable() {
   static uint32_t table[256];
   CrcTable = table;
@@ -23,7 +15,7 @@ void EnsureCrcTable() {
 }
 
 TempFile::TempFile() {
-  std::string path = TestTempDir() + "/zelvix-XXXXXX";
+  std::string path = TestTempRoot() + "/zelvix-XXXXXX";
   fd = mkstemp(path.data());
   if (fd < 0) throw std::runtime_error("mkstemp failed in " + path);
   unlink(path.c_str());

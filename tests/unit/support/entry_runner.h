@@ -3,13 +3,8 @@
 // that becomes OutputHandle, exactly as the extraction run sets them up.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
+#include "support/temp_dir.h"
 
-using Bytes = std::vector<uint8_t>;
-
-// Directory for test files: $ZELVIX_TEST_TMP (created when missing) or /tmp.
-std::string TestTempDir();
 // Allocates CrcTable once and builds the CRC tables.
 void EnsureCrcTable();
 // An unlinked temporary file, read-write. Closed by the destructor.

@@ -1,8 +1,14 @@
-// A fresh directory per test under $ZELVIX_TEST_TMP (or /tmp), removed with its contents.
+// Test files on disk: a fresh directory per use under $ZELVIX_TEST_TMP (or /tmp), removed with
+// its contents afterwards, and whole-file reads and writes.
 #pragma once
+#include <cstdint>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// $ZELVIX_TEST_TMP (or /tmp when it is unset or empty), created when missing.
+std::string TestTempRoot();
 
 class TempDir {
 public:
@@ -16,7 +22,8 @@ private:
   std::string path_;
 };
 
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool Exists(const std::string& path);
+// Creates or replaces the file.
+void WriteFile(const std::string& path, const Bytes& data);
+// Empty when the file cannot be read.
+Bytes ReadFile(const std::string& path);
