@@ -21,7 +21,7 @@ constexpr uint32_t TargetPathSize = ExtractDirSize + NameBufferSize + 2;
 enum class Step { NextEntry, EndWalk, EndWithoutClosing };
 
 struct Run {
-  Run(const RunUi& u, bool l) : ui(u), listOnly(l) {}
+  Run(const RunUi& host, bool listing) : ui(host), listOnly(listing) {}
   const RunUi& ui;
   bool listOnly;
   bool entryReady = false;  // a selected entry reached (and passed) its password stage

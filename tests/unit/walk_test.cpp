@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -142,6 +143,14 @@ TEST_F(WalkTest, PositionsNearTwoGibibytesNeverWrap) {
     EXPECT_EQ(stop, c.stop) << c.what;
     TearDown();
   }
+}
+
+TEST_F(WalkTest, FailedSeekLeavesAnErrorCodeForTheFatalReport) {
+  Open("PK");
+  errno = 0;
+  SeekArchive(-5);
+  EXPECT_EQ(LastSeekPos, -1);
+  EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end the process with code 0";
 }
 
 // --- The extraction run -------------------------------------------------------------------------
