@@ -105,7 +105,8 @@ std::string CheckBareStub(FileHandle stub, const struct stat& info, const std::s
   uint8_t first[4] = {};
   const bool startsWithZip = FileRead(stub, first, sizeof first) == 4 && IsLocalSignature(first);
   FileSeek(stub, 0);
-  const int32_t offset = FindArchiveOffset(stub);
+  const int32_t offset = FindArchiveOffset(stub, 0);
+  if (offset < 0) return "cannot read stub '" + name + "': " + std::strerror(errno);
   FileSeek(stub, 0);
   if (startsWithZip || offset != 0)
     return "stub '" + name + "' is not a bare stub: an archive is attached at offset " + std::to_string(offset);
@@ -178,7 +179,12 @@ int Build(const std::vector<std::string>& args, std::string out) {
 FileHandle OpenPackage(const std::string& name, struct stat& info, int32_t& offset, std::string& why) {
   const FileHandle f = OpenInput(name, "package", info, why);
   if (f == NoFile) return NoFile;
-  offset = FindArchiveOffset(f);
+  offset = FindArchiveOffset(f, 0);
+  if (offset < 0) {
+    why = "cannot read package '" + name + "': " + std::strerror(errno);
+    FileClose(f);
+    return NoFile;
+  }
   if (offset == 0) {
     FileClose(f);
     why = "'" + name + "' is not a package: no archive on a 256-byte boundary";

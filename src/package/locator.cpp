@@ -15,15 +15,17 @@ static void SeekOrFail(FileHandle f, int32_t position) {
   if (FileSeek(f, position) != position) FatalFileError();
 }
 
-int32_t FindArchiveOffset(FileHandle f) {
+int32_t FindArchiveOffset(FileHandle f, int32_t from) {
   uint8_t block[LocatorBlockSize];
   // Only block starts at multiples of 256 are examined; a block of fewer than four bytes
   // (the end of a file whose size is not a multiple of 256) cannot begin with the signature.
-  for (int32_t offset = 0;; offset += int32_t(LocatorBlockSize)) {
-    const int32_t got = ReadOrFail(f, block, LocatorBlockSize);
+  for (int32_t offset = from;; offset += int32_t(LocatorBlockSize)) {
+    const int32_t got = FileRead(f, block, LocatorBlockSize);
+    if (got < 0) return -1;
     if (got == 0) return 0;
     if (got >= 4 && block[0] == 0x50 && block[1] == 0x4B && block[2] == 0x03 && block[3] == 0x04)
       return offset;
+    if (offset > INT32_MAX - int32_t(LocatorBlockSize)) return 0;  // the next block is out of reach
   }
 }
 
@@ -63,7 +65,8 @@ static void MakeDumpName(const char* ownPath, char* dest, uint32_t size) {
 int32_t LocateArchive(const char* ownPath, const char* argument1) {
   const FileHandle f = FileOpenRead(ownPath);
   if (f == NoFile) FatalFileError();
-  const int32_t offset = FindArchiveOffset(f);
+  const int32_t offset = FindArchiveOffset(f, 0);
+  if (offset < 0) FatalFileError();
   if (offset != 0) {
     if (StrEqual(argument1, "-z")) {
       char dumpName[1024 + 8];

@@ -13,9 +13,12 @@ constexpr uint32_t LocatorBlockSize = 256;
 // Every other open, read, write, seek or close failure is fatal.
 int32_t LocateArchive(const char* ownPath, const char* argument1);
 
-// The offset of the first 256-byte-aligned block of f that begins with "PK\3\4", or 0 when none
-// does (an archive at offset 0 has no options block in front of it and does not count).
-int32_t FindArchiveOffset(FileHandle f);
+// Scans f from its current position, offset `from` (a multiple of 256), for the first block
+// at a multiple of 256 that begins with "PK\3\4" and returns its offset; 0 when none does (an
+// archive at offset 0 has no options block in front of it and does not count), -1 when a read
+// fails (LastFileError() tells why). Positions are 32-bit: the scan ends with 0 where the next
+// block would start beyond 2^31 - 1.
+int32_t FindArchiveOffset(FileHandle f, int32_t from);
 
 // Copies everything from offset to the end of f into a new file. False when it cannot be created.
 bool DumpArchive(FileHandle f, int32_t offset, const char* dumpName);

@@ -187,7 +187,7 @@ TEST(PackageLayout, LocatorFindsTheArchiveAndOptionsAgain) {
   BuildWith(files, Compose("1010", "Tools"));
   const FileHandle f = FileOpenRead(files.package.c_str());
   ASSERT_NE(f, NoFile);
-  const int32_t offset = FindArchiveOffset(f);
+  const int32_t offset = FindArchiveOffset(f, 0);
   EXPECT_EQ(offset, 24 * 256 + 256);
   ResetExtractorState();
   ReadPackageOptions(f, offset);

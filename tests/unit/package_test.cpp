@@ -1,5 +1,6 @@
 // Options block (composed and read back) and locator on real files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -139,6 +140,26 @@ TEST_F(LocatorTest, DumpThatCannotBeCreatedLeavesTheResult) {
   EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
   EXPECT_TRUE(OptAutoClose);
   EXPECT_STREQ(OptExtractPath, "x");
+}
+
+TEST_F(LocatorTest, ScanStopsWhereBlockPositionsLeaveThirtyTwoBits) {
+  // The last block examined starts at 2^31 - 256; one at 2^31 would be beyond every 32-bit
+  // position. The scan starts near the end of a sparse file, so it reads only a few blocks.
+  const int64_t limit = int64_t(1) << 31;
+  for (const int64_t signatureAt : {limit - 256, limit}) {
+    const int fd = ::open(dir_.Path("big.exe").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, limit + 512), 0);
+    ASSERT_EQ(::pwrite(fd, Local.data(), 4, signatureAt), 4);
+    const int32_t from = int32_t(limit - 512);
+    ASSERT_EQ(FileSeek(fd, from), from);
+    EXPECT_EQ(FindArchiveOffset(fd, from), signatureAt < limit ? int32_t(signatureAt) : 0) << signatureAt;
+    ::close(fd);
+  }
+  // A failed read is neither an offset nor "no archive".
+  const int writeOnly = ::open(Write("stub.exe", Stub(2)).c_str(), O_WRONLY);
+  EXPECT_EQ(FindArchiveOffset(writeOnly, 0), -1);
+  ::close(writeOnly);
 }
 
 }  // namespace
