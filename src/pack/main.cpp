@@ -170,7 +170,13 @@ int Build(const std::vector<std::string>& args, std::string out) {
     FileClose(stub);
     return Refuse("cannot create '" + out + "': " + error);
   }
-  WritePackage(stub, package, block, zipName.c_str());
+  const PackageResult written = WritePackage(stub, package, block, zipName.c_str());
+  if (written.failed != PackageFile::None) {
+    const std::string& failed = written.failed == PackageFile::Stub ? stubName
+                                : written.failed == PackageFile::Zip ? zipName
+                                                                     : out;
+    return Refuse("cannot write '" + failed + "': " + std::strerror(int(written.error)));
+  }
   std::printf("%s\n", out.c_str());
   return 0;
 }
@@ -274,12 +280,17 @@ int Dump(const std::string& name, const std::string& out) {
     FileClose(f);
     return Refuse("output '" + out + "' would overwrite the package");
   }
-  if (!DumpArchive(f, offset, out.c_str())) {
+  const FileHandle dump = FileCreate(out.c_str());
+  if (dump == NoFile) {
     const std::string error = std::strerror(errno);
     FileClose(f);
     return Refuse("cannot create '" + out + "': " + error);
   }
+  const CopyResult copied = DumpArchive(f, offset, dump);
   FileClose(f);
+  if (copied.failed != CopySide::None)
+    return Refuse("cannot write '" + (copied.failed == CopySide::Source ? name : out) +
+                  "': " + std::strerror(int(copied.error)));
   std::printf("%s\n", out.c_str());
   return 0;
 }

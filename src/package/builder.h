@@ -16,16 +16,35 @@ constexpr uint32_t PackageNameExtra = 3;
 // without any '.' gives "exe". False, dest empty, when the result does not fit in size bytes.
 bool MakePackageName(const char* zipName, char* dest, uint32_t size);
 
+// The side of a copy that failed: None when everything was copied, Source when reading from
+// it (or seeking in it), Target when writing to it (or closing it).
+enum class CopySide : uint8_t { None, Source, Target };
+
+// The outcome of a copy: the side that failed and the system's error code of the failed call
+// (LastFileError()); a write that took fewer bytes than it was given has DiskFullError.
+struct CopyResult {
+  CopySide failed;
+  uint32_t error;
+};
+
 // Copies from the current position of `from` to the end of it into `to`, CopyUnitSize bytes per
-// read and write, until a read returns 0 bytes or a write writes fewer bytes than were read
-// (the copy then stops quietly). A failed read or write is fatal.
-void CopyFileData(FileHandle from, FileHandle to);
+// read and write, until a read returns 0 bytes. Stops at the first failed read or write.
+CopyResult CopyFileData(FileHandle from, FileHandle to);
+
+// The file of a package that failed, and the error code as in CopyResult.
+enum class PackageFile : uint8_t { None, Stub, Zip, Package };
+struct PackageResult {
+  PackageFile failed;
+  uint32_t error;
+};
 
 // Writes the package body into `package`, freshly created and empty: the rest of `stub` (open
 // at its start), the 256-byte options block, then the ZIP file opened under zipName; closes
-// all three. Every read, write, open and close is fatal on failure; a partly written package
-// stays on disk. The caller composes the block (ComposeOptionsBlock) before creating anything.
-void WritePackage(FileHandle stub, FileHandle package, const uint8_t* optionsBlock, const char* zipName);
+// all three. Stops at the first failed open, read, write or close and names that file; the
+// files not yet closed then stay open, and what was written stays in the package, for the
+// caller to report and end with (the stub's fatal report; zelvix-pack removes the package and
+// exits). The caller composes the block (ComposeOptionsBlock) before creating anything.
+PackageResult WritePackage(FileHandle stub, FileHandle package, const uint8_t* optionsBlock, const char* zipName);
 
 // Builder mode of the stub (Windows only): `zelvix.exe ZipName [Options [ExtPath]]` on a bare
 // stub writes the package and offers to start it. Reads its arguments from the command line.

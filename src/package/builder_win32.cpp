@@ -59,7 +59,9 @@ void BuildPackage() {
 
   // The ZIP file is opened under argument 1 as typed, not as PathExists left it.
   GetCommandArgument(commandLine, 1, zipName, sizeof zipName);
-  WritePackage(stub, package, block, zipName);
+  // A write the system cut short without an error arrives as DiskFullError (ERROR_DISK_FULL).
+  const PackageResult written = WritePackage(stub, package, block, zipName);
+  if (written.failed != PackageFile::None) FATAL_ERROR(written.error);
 
   if (MessageBoxA(nullptr, packageName, "Created EXE file - Do yo want to test it ?",
                   MB_YESNO | MB_ICONQUESTION) == IDYES)

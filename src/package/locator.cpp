@@ -5,16 +5,6 @@
 #include "util/message.h"
 #include "util/strings.h"
 
-static int32_t ReadOrFail(FileHandle f, uint8_t* buffer, uint32_t count) {
-  const int32_t got = FileRead(f, buffer, count);
-  if (got < 0) FatalFileError();
-  return got;
-}
-
-static void SeekOrFail(FileHandle f, int32_t position) {
-  if (FileSeek(f, position) != position) FatalFileError();
-}
-
 int32_t FindArchiveOffset(FileHandle f, int32_t from) {
   uint8_t block[LocatorBlockSize];
   // Only block starts at multiples of 256 are examined; a block of fewer than four bytes
@@ -29,26 +19,19 @@ int32_t FindArchiveOffset(FileHandle f, int32_t from) {
   }
 }
 
-bool DumpArchive(FileHandle f, int32_t offset, const char* dumpName) {
-  const FileHandle dump = FileCreate(dumpName);
-  if (dump == NoFile) return false;
-  SeekOrFail(f, offset);
-  uint8_t block[LocatorBlockSize];
-  for (;;) {
-    const int32_t got = ReadOrFail(f, block, LocatorBlockSize);
-    if (got == 0) break;
-    const int32_t written = FileWrite(dump, block, uint32_t(got));
-    if (written < 0) FatalFileError();
-    if (written < got) break;
-  }
-  if (!FileClose(dump)) FatalFileError();
-  return true;
+CopyResult DumpArchive(FileHandle f, int32_t offset, FileHandle dump) {
+  if (FileSeek(f, offset) != offset) return {CopySide::Source, LastFileError()};
+  const CopyResult copied = CopyFileData(f, dump);
+  if (copied.failed != CopySide::None) return copied;
+  if (!FileClose(dump)) return {CopySide::Target, LastFileError()};
+  return copied;
 }
 
 void ReadPackageOptions(FileHandle f, int32_t offset) {
   uint8_t block[OptionsBlockSize];
-  SeekOrFail(f, offset - int32_t(OptionsBlockSize));
-  if (ReadOrFail(f, block, OptionsBlockSize) != int32_t(OptionsBlockSize)) FatalFileError();
+  const int32_t position = offset - int32_t(OptionsBlockSize);
+  if (FileSeek(f, position) != position) FatalFileError();
+  if (FileRead(f, block, OptionsBlockSize) != int32_t(OptionsBlockSize)) FatalFileError();
   ReadOptionsBlock(block);
 }
 
@@ -62,17 +45,27 @@ static void MakeDumpName(const char* ownPath, char* dest, uint32_t size) {
   StrAppend(dest, "_.zip", size);
 }
 
+// The "-z" dump: a dump file that cannot be created is reported and skipped, any other failure
+// is fatal.
+static void DumpOwnArchive(FileHandle f, int32_t offset, const char* ownPath) {
+  char dumpName[1024 + 8];
+  MakeDumpName(ownPath, dumpName, sizeof dumpName);
+  const FileHandle dump = FileCreate(dumpName);
+  if (dump == NoFile) {
+    ShowMessage(dumpName, "Unable to rewrite...", MsgIconError);
+    return;
+  }
+  const CopyResult copied = DumpArchive(f, offset, dump);
+  if (copied.failed != CopySide::None) FATAL_ERROR(copied.error);
+}
+
 int32_t LocateArchive(const char* ownPath, const char* argument1) {
   const FileHandle f = FileOpenRead(ownPath);
   if (f == NoFile) FatalFileError();
   const int32_t offset = FindArchiveOffset(f, 0);
   if (offset < 0) FatalFileError();
   if (offset != 0) {
-    if (StrEqual(argument1, "-z")) {
-      char dumpName[1024 + 8];
-      MakeDumpName(ownPath, dumpName, sizeof dumpName);
-      if (!DumpArchive(f, offset, dumpName)) ShowMessage(dumpName, "Unable to rewrite...", MsgIconError);
-    }
+    if (StrEqual(argument1, "-z")) DumpOwnArchive(f, offset, ownPath);
     ReadPackageOptions(f, offset);
   }
   if (!FileClose(f)) FatalFileError();

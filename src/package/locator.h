@@ -3,6 +3,7 @@
 // Start-up calls LocateArchive once, before any dialog exists.
 #pragma once
 #include <cstdint>
+#include "package/builder.h"
 #include "util/file_io.h"
 
 constexpr uint32_t LocatorBlockSize = 256;
@@ -10,7 +11,8 @@ constexpr uint32_t LocatorBlockSize = 256;
 // Scans ownPath; returns the archive's offset (0 when none is attached) after reading the options
 // into the option members. With argument1 exactly "-z" the archive is dumped to ownPath minus its
 // last four characters + "_.zip" ("Unable to rewrite..." when that file cannot be created).
-// Every other open, read, write, seek or close failure is fatal.
+// Every other open, read, write, seek or close failure is fatal, and so is a write the system
+// cuts short (as DiskFullError).
 int32_t LocateArchive(const char* ownPath, const char* argument1);
 
 // Scans f from its current position, offset `from` (a multiple of 256), for the first block
@@ -20,8 +22,10 @@ int32_t LocateArchive(const char* ownPath, const char* argument1);
 // block would start beyond 2^31 - 1.
 int32_t FindArchiveOffset(FileHandle f, int32_t from);
 
-// Copies everything from offset to the end of f into a new file. False when it cannot be created.
-bool DumpArchive(FileHandle f, int32_t offset, const char* dumpName);
+// Copies everything from offset to the end of f into dump, freshly created and empty, then
+// closes dump. Source: seeking or reading f failed; Target: writing or closing dump failed (dump
+// then stays open, for the caller to report and end with).
+CopyResult DumpArchive(FileHandle f, int32_t offset, FileHandle dump);
 
 // Reads the options block at offset - 256 into the option members.
 void ReadPackageOptions(FileHandle f, int32_t offset);

@@ -17,10 +17,14 @@ FileHandle FileCreateOutput(const char* name);
 bool FileClose(FileHandle f);
 // Reads up to count bytes. Returns the number read (0 at the end of the file), -1 on failure.
 int32_t FileRead(FileHandle f, void* buffer, uint32_t count);
-// Writes count bytes. Returns the number the system reports as written, -1 on failure.
+// Writes count bytes. Returns the number the system reports as written, -1 on failure (also
+// when part of the bytes went out before the failure).
 int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count);
 // Moves to an absolute position. Returns that position, or -1 on failure (a negative position
 // fails too, with an error code of its own).
 int32_t FileSeek(FileHandle f, int32_t position);
 // The system's error code of the last failed call above (GetLastError or errno).
 uint32_t LastFileError();
+// The system's error code for a full disk (ERROR_DISK_FULL, ENOSPC). A write that takes fewer
+// bytes than it was given without reporting an error is a failure under this code.
+extern const uint32_t DiskFullError;

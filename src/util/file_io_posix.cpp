@@ -34,10 +34,13 @@ int32_t FileRead(FileHandle f, void* buffer, uint32_t count) {
 }
 
 int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
+  // The system may take part of the bytes (a full disk, a file-size limit); the rest is offered
+  // again, and the error that stops it then is the call's result, as a failed WriteFile is.
   uint32_t done = 0;
   while (done < count) {
     const ssize_t put = write(int(f), static_cast<const char*>(buffer) + done, count - done);
-    if (put < 0) { if (errno == EINTR) continue; return done > 0 ? int32_t(done) : -1; }
+    if (put < 0) { if (errno == EINTR) continue; return -1; }
+    if (put == 0) break;  // nothing taken and no error: the caller sees the short count
     done += uint32_t(put);
   }
   return int32_t(done);
@@ -53,3 +56,5 @@ int32_t FileSeek(FileHandle f, int32_t position) {
 }
 
 uint32_t LastFileError() { return uint32_t(errno); }
+
+const uint32_t DiskFullError = ENOSPC;

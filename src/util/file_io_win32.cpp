@@ -44,3 +44,5 @@ int32_t FileSeek(FileHandle f, int32_t position) {
 }
 
 uint32_t LastFileError() { return GetLastError(); }
+
+const uint32_t DiskFullError = ERROR_DISK_FULL;

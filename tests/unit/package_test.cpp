@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include "app/state.h"
@@ -140,6 +141,14 @@ TEST_F(LocatorTest, DumpThatCannotBeCreatedLeavesTheResult) {
   EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
   EXPECT_TRUE(OptAutoClose);
   EXPECT_STREQ(OptExtractPath, "x");
+}
+
+using LocatorDeathTest = LocatorTest;
+
+TEST_F(LocatorDeathTest, DumpThatCannotBeWrittenIsFatal) {
+  const std::string path = Write("pkg.exe", Stub(4) + Block("", "") + Archive(300));
+  ASSERT_EQ(::symlink("/dev/full", dir_.Path("pkg_.zip").c_str()), 0);  // created, but takes nothing
+  EXPECT_EXIT(LocateArchive(path.c_str(), "-z"), ::testing::ExitedWithCode(ENOSPC), "Runtime error +28 at");
 }
 
 TEST_F(LocatorTest, ScanStopsWhereBlockPositionsLeaveThirtyTwoBits) {
