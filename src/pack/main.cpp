@@ -7,10 +7,15 @@
 //   zelvix-pack --dump PACKAGE OUT.zip                   write out the attached archive
 //   zelvix-pack --help
 //
-// Every refusal is one line on stderr and exit status 1; a malformed command line gives 2.
+// Every refusal is one line on stderr, "zelvix-pack: NAME: what went wrong" (NAME: the file
+// concerned, or the argument at fault), and exit status 1; a package or dump that could not be
+// written whole is removed. A malformed command line gives its usage text and exit status 2.
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,7 +46,8 @@ const char HelpText[] =
     "Builds a Zelvix package: a copy of the bare stub STUB, a 256-byte options block and the\n"
     "ZIP file ZIP, byte for byte what `zelvix.exe ZIP [Options [ExtPath]]` writes on Windows.\n"
     "The package is written to OUT, or else to the ZIP name up to its last '.' followed by\n"
-    "\"exe\" (archive.zip gives archive.exe).\n"
+    "\"exe\" (archive.zip gives archive.exe). Stub, block and ZIP file together may have at most\n"
+    "2147483647 bytes (2 GiB - 1): the stub reads its package with 32-bit file positions.\n"
     "\n"
     "Options: up to four characters '0' or '1', switching on these flags in this order\n"
     "(missing ones are '0'; \"101\" means a.start and r.setup):\n"
@@ -62,8 +68,10 @@ const char HelpText[] =
     "                     encryption), walking the local headers as the package does.\n"
     "--dump PACKAGE OUT   writes the attached ZIP archive to OUT.\n";
 
-int Refuse(const std::string& text) {
-  std::fprintf(stderr, "zelvix-pack: %s\n", text.c_str());
+// A refusal: "zelvix-pack: NAME: what went wrong" on stderr, NAME being the file concerned or
+// the argument at fault.
+int Refuse(const std::string& name, const std::string& what) {
+  std::fprintf(stderr, "zelvix-pack: %s: %s\n", name.c_str(), what.c_str());
   return ExitRefused;
 }
 
@@ -72,44 +80,93 @@ int UsageError(const std::string& text) {
   return ExitUsage;
 }
 
-// Opens a regular file for reading; on failure fills why and returns NoFile. Directories are
-// refused here: reading one would fail later, in the middle of a copy.
-FileHandle OpenInput(const std::string& name, const char* role, struct stat& info, std::string& why) {
+// The system's words for an error code.
+std::string SystemText(uint32_t error) { return std::strerror(int(error)); }
+
+// Opens a regular file for reading; on failure fills why and returns NoFile. Directories and
+// devices are refused here: reading one would fail, or never end, in the middle of a copy.
+FileHandle OpenInput(const std::string& name, struct stat& info, std::string& why) {
   if (stat(name.c_str(), &info) != 0) {
-    why = std::string("cannot read ") + role + " '" + name + "': " + std::strerror(errno);
+    why = SystemText(uint32_t(errno));
     return NoFile;
   }
   if (!S_ISREG(info.st_mode)) {
-    why = std::string("cannot read ") + role + " '" + name + "': not a regular file";
+    why = "not a regular file";
     return NoFile;
   }
   const FileHandle f = FileOpenRead(name.c_str());
-  if (f == NoFile) why = std::string("cannot read ") + role + " '" + name + "': " + std::strerror(errno);
+  if (f == NoFile) why = SystemText(LastFileError());
   return f;
 }
+
+// Closes the input it holds when it goes out of scope, unless released to a routine that
+// closes it.
+class Input {
+public:
+  explicit Input(FileHandle f) : f_(f) {}
+  ~Input() {
+    if (f_ != NoFile) FileClose(f_);
+  }
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  FileHandle get() const { return f_; }
+  FileHandle release() {
+    const FileHandle f = f_;
+    f_ = NoFile;
+    return f;
+  }
+private:
+  FileHandle f_;
+};
 
 bool SameFile(const struct stat& a, const std::string& name) {
   struct stat b;
   return stat(name.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Creates (or empties) an output file and notes what it is, for RemovePartial.
+FileHandle CreateOutput(const std::string& name, struct stat& created) {
+  const FileHandle f = FileCreate(name.c_str());
+  if (f != NoFile && fstat(int(f), &created) != 0) created.st_mode = 0;
+  return f;
+}
+
+// A package or dump that could not be written whole is removed, never left cut short; but only
+// the regular file this run created: a device given as output (/dev/full) stays, and so does
+// whatever has taken the name meanwhile.
+void RemovePartial(const std::string& name, const struct stat& created) {
+  struct stat now;
+  if (S_ISREG(created.st_mode) && lstat(name.c_str(), &now) == 0 && S_ISREG(now.st_mode) &&
+      now.st_dev == created.st_dev && now.st_ino == created.st_ino)
+    unlink(name.c_str());
+}
+
 bool IsLocalSignature(const uint8_t* bytes) { return LoadLE32(bytes) == ZipLocalHeaderSignature; }
 
 // Bare: a whole number of 256-byte blocks, and none of them begins with "PK\3\4" (the locator
 // would take it for an attached archive and the package would show the wrong entries).
-std::string CheckBareStub(FileHandle stub, const struct stat& info, const std::string& name) {
-  if (info.st_size == 0) return "stub '" + name + "' is empty";
+// Empty when it is; otherwise what is wrong.
+std::string CheckBareStub(FileHandle stub, const struct stat& info) {
+  if (info.st_size == 0) return "not a bare stub: the file is empty";
   if (info.st_size % PackageAlignment != 0)
-    return "stub '" + name + "' is not a bare stub: its size " + std::to_string(info.st_size) +
-           " is not a multiple of 256";
+    return "not a bare stub: its size " + std::to_string(info.st_size) + " is not a multiple of 256";
   uint8_t first[4] = {};
-  const bool startsWithZip = FileRead(stub, first, sizeof first) == 4 && IsLocalSignature(first);
-  FileSeek(stub, 0);
+  const int32_t got = FileRead(stub, first, sizeof first);
+  if (got < 0 || FileSeek(stub, 0) != 0) return SystemText(LastFileError());
+  const bool startsWithZip = got == 4 && IsLocalSignature(first);
   const int32_t offset = FindArchiveOffset(stub, 0);
-  if (offset < 0) return "cannot read stub '" + name + "': " + std::strerror(errno);
-  FileSeek(stub, 0);
+  if (offset < 0 || FileSeek(stub, 0) != 0) return SystemText(LastFileError());
   if (startsWithZip || offset != 0)
-    return "stub '" + name + "' is not a bare stub: an archive is attached at offset " + std::to_string(offset);
+    return "not a bare stub: an archive is attached at offset " + std::to_string(offset);
+  return "";
+}
+
+// The locator looks for the archive on a 256-byte boundary right behind the options block.
+std::string CheckZipStart(FileHandle zip) {
+  uint8_t signature[4] = {};
+  const int32_t got = FileRead(zip, signature, sizeof signature);
+  if (got < 0) return SystemText(LastFileError());
+  if (got != 4 || !IsLocalSignature(signature)) return "does not begin with a ZIP local file header (PK\\3\\4)";
   return "";
 }
 
@@ -120,62 +177,53 @@ bool ValidOptions(const std::string& options) {
   return true;
 }
 
+// The stub reads its package with 32-bit file positions: stub, block and ZIP file together
+// must fit in 2^31 - 1 bytes.
+constexpr uint64_t MaxPackageSize = INT32_MAX;
+
 int Build(const std::vector<std::string>& args, std::string out) {
   const std::string& stubName = args[0];
   const std::string& zipName = args[1];
   const std::string options = args.size() > 2 ? args[2] : "";
   const std::string extPath = args.size() > 3 ? args[3] : "";
-  if (!ValidOptions(options))
-    return Refuse("options '" + options + "' must be at most four characters '0' or '1'");
+  if (!ValidOptions(options)) return Refuse(options, "options must be at most four characters '0' or '1'");
   uint8_t block[OptionsBlockSize];
   if (!ComposeOptionsBlock(options.c_str(), extPath.c_str(), block))
-    return Refuse("extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
-                  std::to_string(MaxExtPathLength) + ")");
+    return Refuse(extPath, "extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
+                               std::to_string(MaxExtPathLength) + ")");
 
   std::string why;
   struct stat stubInfo, zipInfo;
-  const FileHandle stub = OpenInput(stubName, "stub", stubInfo, why);
-  if (stub == NoFile) return Refuse(why);
-  why = CheckBareStub(stub, stubInfo, stubName);
-  if (!why.empty()) {
-    FileClose(stub);
-    return Refuse(why);
-  }
-  const FileHandle zip = OpenInput(zipName, "ZIP file", zipInfo, why);
-  if (zip == NoFile) {
-    FileClose(stub);
-    return Refuse(why);
-  }
-  uint8_t signature[4] = {};
-  const bool zipOk = FileRead(zip, signature, sizeof signature) == 4 && IsLocalSignature(signature);
-  FileClose(zip);
-  if (!zipOk) {
-    FileClose(stub);
-    // The locator looks for the archive on a 256-byte boundary right behind the options block.
-    return Refuse("'" + zipName + "' does not begin with a ZIP local file header (PK\\3\\4)");
-  }
+  Input stub(OpenInput(stubName, stubInfo, why));
+  if (stub.get() == NoFile) return Refuse(stubName, why);
+  Input zip(OpenInput(zipName, zipInfo, why));
+  if (zip.get() == NoFile) return Refuse(zipName, why);
+  const uint64_t packageSize = uint64_t(stubInfo.st_size) + OptionsBlockSize + uint64_t(zipInfo.st_size);
+  if (packageSize > MaxPackageSize)
+    return Refuse(zipName, "too large: the package would have " + std::to_string(packageSize) +
+                               " bytes, more than the 2147483647 (2 GiB - 1) the stub can read");
+  why = CheckBareStub(stub.get(), stubInfo);
+  if (!why.empty()) return Refuse(stubName, why);
+  why = CheckZipStart(zip.get());
+  if (!why.empty()) return Refuse(zipName, why);
 
   if (out.empty()) {
     std::vector<char> name(zipName.size() + PackageNameExtra + 1);
     MakePackageName(zipName.c_str(), name.data(), uint32_t(name.size()));
     out = name.data();
   }
-  if (SameFile(stubInfo, out) || SameFile(zipInfo, out)) {
-    FileClose(stub);
-    return Refuse("output '" + out + "' would overwrite an input file");
-  }
-  const FileHandle package = FileCreate(out.c_str());
-  if (package == NoFile) {
-    const std::string error = std::strerror(errno);
-    FileClose(stub);
-    return Refuse("cannot create '" + out + "': " + error);
-  }
-  const PackageResult written = WritePackage(stub, package, block, zipName.c_str());
+  if (SameFile(stubInfo, out) || SameFile(zipInfo, out)) return Refuse(out, "would overwrite an input file");
+  struct stat created;
+  const FileHandle package = CreateOutput(out, created);
+  if (package == NoFile) return Refuse(out, SystemText(LastFileError()));
+  // WritePackage opens the ZIP file again by its name, and closes the stub.
+  const PackageResult written = WritePackage(stub.release(), package, block, zipName.c_str());
   if (written.failed != PackageFile::None) {
+    RemovePartial(out, created);
     const std::string& failed = written.failed == PackageFile::Stub ? stubName
                                 : written.failed == PackageFile::Zip ? zipName
                                                                      : out;
-    return Refuse("cannot write '" + failed + "': " + std::strerror(int(written.error)));
+    return Refuse(failed, SystemText(written.error));
   }
   std::printf("%s\n", out.c_str());
   return 0;
@@ -183,17 +231,12 @@ int Build(const std::vector<std::string>& args, std::string out) {
 
 // Opens a package and finds its archive; NoFile with why filled when it is not a package.
 FileHandle OpenPackage(const std::string& name, struct stat& info, int32_t& offset, std::string& why) {
-  const FileHandle f = OpenInput(name, "package", info, why);
+  const FileHandle f = OpenInput(name, info, why);
   if (f == NoFile) return NoFile;
   offset = FindArchiveOffset(f, 0);
-  if (offset < 0) {
-    why = "cannot read package '" + name + "': " + std::strerror(errno);
+  if (offset <= 0) {
+    why = offset < 0 ? SystemText(LastFileError()) : "not a package: no archive on a 256-byte boundary";
     FileClose(f);
-    return NoFile;
-  }
-  if (offset == 0) {
-    FileClose(f);
-    why = "'" + name + "' is not a package: no archive on a 256-byte boundary";
     return NoFile;
   }
   return f;
@@ -212,7 +255,7 @@ int List(const std::string& name) {
   int32_t offset = 0;
   std::string why;
   const FileHandle f = OpenPackage(name, info, offset, why);
-  if (f == NoFile) return Refuse(why);
+  if (f == NoFile) return Refuse(name, why);
   ReadPackageOptions(f, offset);
   auto flag = [](bool on) { return on ? "on" : "off"; };
   std::printf("options: a.start %s, a.close %s, r.setup %s, t.dir %s\n", flag(OptAutoStart), flag(OptAutoClose),
@@ -266,7 +309,7 @@ int List(const std::string& name) {
   }
   FileClose(f);
   std::printf("%d %s\n", entries, entries == 1 ? "entry" : "entries");
-  if (!problem.empty()) return Refuse(problem);
+  if (!problem.empty()) return Refuse(name, problem);
   return 0;
 }
 
@@ -274,23 +317,17 @@ int Dump(const std::string& name, const std::string& out) {
   struct stat info;
   int32_t offset = 0;
   std::string why;
-  const FileHandle f = OpenPackage(name, info, offset, why);
-  if (f == NoFile) return Refuse(why);
-  if (SameFile(info, out)) {
-    FileClose(f);
-    return Refuse("output '" + out + "' would overwrite the package");
+  Input package(OpenPackage(name, info, offset, why));
+  if (package.get() == NoFile) return Refuse(name, why);
+  if (SameFile(info, out)) return Refuse(out, "would overwrite the package");
+  struct stat created;
+  const FileHandle dump = CreateOutput(out, created);
+  if (dump == NoFile) return Refuse(out, SystemText(LastFileError()));
+  const CopyResult copied = DumpArchive(package.get(), offset, dump);
+  if (copied.failed != CopySide::None) {
+    RemovePartial(out, created);
+    return Refuse(copied.failed == CopySide::Source ? name : out, SystemText(copied.error));
   }
-  const FileHandle dump = FileCreate(out.c_str());
-  if (dump == NoFile) {
-    const std::string error = std::strerror(errno);
-    FileClose(f);
-    return Refuse("cannot create '" + out + "': " + error);
-  }
-  const CopyResult copied = DumpArchive(f, offset, dump);
-  FileClose(f);
-  if (copied.failed != CopySide::None)
-    return Refuse("cannot write '" + (copied.failed == CopySide::Source ? name : out) +
-                  "': " + std::strerror(int(copied.error)));
   std::printf("%s\n", out.c_str());
   return 0;
 }
@@ -298,6 +335,9 @@ int Dump(const std::string& name, const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write then fails (EFBIG) and is reported like any other, and the
+  // output is removed, instead of the signal ending the tool with the output cut short.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return UsageError("nothing to do");
   if (args[0] == "--help" || args[0] == "-h") {

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,13 +40,16 @@ struct ToolRun {
   std::string out, err;
 };
 
-ToolRun Pack(const std::vector<std::string>& args) {
+// Runs zelvix-pack; a file-size limit in bytes, when given, applies to it alone.
+ToolRun Pack(const std::vector<std::string>& args, const std::string& fileSizeLimit = "") {
   const std::string tool = PackTool();
   EXPECT_TRUE(Exists(tool)) << "zelvix-pack is not built at " << tool;
   const TempDir capture;
   const std::string out = capture.Path("stdout"), err = capture.Path("stderr");
   // A tool that hangs fails the test (status 124) instead of stopping the suite.
-  std::string command = "timeout 20 " + Quote(tool);
+  std::string command = "timeout 20 ";
+  if (!fileSizeLimit.empty()) command += "prlimit --fsize=" + fileSizeLimit + " ";
+  command += Quote(tool);
   for (const std::string& a : args) command += " " + Quote(a);
   command += " >" + Quote(out) + " 2>" + Quote(err);
   ToolRun run;
@@ -54,13 +61,27 @@ ToolRun Pack(const std::vector<std::string>& args) {
   return run;
 }
 
-// A refusal: non-zero status, exactly one line on stderr naming the tool.
-void ExpectRefusal(const ToolRun& run, const std::string& mention) {
-  EXPECT_NE(run.status, 0);
-  EXPECT_EQ(run.err.rfind("zelvix-pack: ", 0), 0u) << run.err;
+// A refusal: exit status 1 and exactly one line on stderr, "zelvix-pack: NAME: ...", where
+// what follows NAME holds `mention`.
+void ExpectRefusal(const ToolRun& run, const std::string& name, const std::string& mention) {
+  EXPECT_EQ(run.status, 1);
+  const std::string head = "zelvix-pack: " + name + ": ";
+  EXPECT_EQ(run.err.compare(0, head.size(), head), 0) << run.err;
   ASSERT_FALSE(run.err.empty());
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "not one line: " << run.err;
-  EXPECT_NE(run.err.find(mention), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(mention, head.size()), std::string::npos) << run.err;
+}
+
+struct Refusal {
+  std::vector<std::string> args;
+  std::string name, mention;
+};
+
+void ExpectRefusals(const std::vector<Refusal>& cases) {
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 200));
+    ExpectRefusal(Pack(c.args), c.name, c.mention);
+  }
 }
 
 constexpr uint32_t ZipLocalSig = 0x04034B50;
@@ -217,30 +238,40 @@ TEST_F(PackTest, ExistingOutputIsReplaced) {
 }
 
 TEST_F(PackTest, RefusesMissingOrUnreadableInputs) {
-  ExpectRefusal(Pack({dir + "/nostub.exe", zip}), "nostub.exe");
-  ExpectRefusal(Pack({stub, dir + "/missing.zip"}), "missing.zip");
-  ExpectRefusal(Pack({dir, zip}), "not a regular file");
-  ExpectRefusal(Pack({stub, dir}), "not a regular file");
+  // Paths through a regular file cannot be opened whoever runs the tool (root included).
+  const std::string missing = std::strerror(ENOENT), notDir = std::strerror(ENOTDIR);
+  ExpectRefusals({
+      {{dir + "/nostub.exe", zip}, dir + "/nostub.exe", missing},
+      {{stub, dir + "/missing.zip"}, dir + "/missing.zip", missing},
+      {{stub + "/x", zip}, stub + "/x", notDir},
+      {{stub, zip + "/x"}, zip + "/x", notDir},
+      {{dir, zip}, dir, "not a regular file"},
+      {{stub, dir}, dir, "not a regular file"},
+      {{"--dump", zip + "/x", dir + "/out.zip"}, zip + "/x", notDir},
+  });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
   EXPECT_FALSE(Exists(dir + "/missing.exe"));
+  EXPECT_FALSE(Exists(dir + "/out.zip"));
 }
 
 TEST_F(PackTest, RefusesAStubThatIsNotBare) {
   WriteFile(dir + "/odd.exe", Bytes(stubBytes.begin(), stubBytes.end() - 10));
-  ExpectRefusal(Pack({dir + "/odd.exe", zip}), "multiple of 256");
   // A package given as the stub: its archive is found on a 256-byte boundary.
   // Padded to whole blocks, so that only the archive gives it away.
   Bytes package = Concat(stubBytes, Block("", ""), zipBytes);
   package.resize((package.size() + 255) / 256 * 256);
   WriteFile(dir + "/package.exe", package);
-  ExpectRefusal(Pack({dir + "/package.exe", zip}), "archive is attached");
   // A ZIP file given as the stub, padded to whole blocks.
   Bytes padded = zipBytes;
   padded.resize((padded.size() + 255) / 256 * 256);
   WriteFile(dir + "/zipstub.exe", padded);
-  ExpectRefusal(Pack({dir + "/zipstub.exe", zip}), "not a bare stub");
   WriteFile(dir + "/empty.exe", {});
-  ExpectRefusal(Pack({dir + "/empty.exe", zip}), "empty");
+  ExpectRefusals({
+      {{dir + "/odd.exe", zip}, dir + "/odd.exe", "multiple of 256"},
+      {{dir + "/package.exe", zip}, dir + "/package.exe", "archive is attached"},
+      {{dir + "/zipstub.exe", zip}, dir + "/zipstub.exe", "not a bare stub"},
+      {{dir + "/empty.exe", zip}, dir + "/empty.exe", "empty"},
+  });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
 }
 
@@ -248,29 +279,92 @@ TEST_F(PackTest, RefusesAZipWithoutLeadingLocalHeader) {
   Bytes prefixed = Text("self-extracting prefix");
   prefixed.insert(prefixed.end(), zipBytes.begin(), zipBytes.end());
   WriteFile(dir + "/prefixed.zip", prefixed);
-  ExpectRefusal(Pack({stub, dir + "/prefixed.zip"}), "local file header");
   WriteFile(dir + "/tiny.zip", Text("PK"));
-  ExpectRefusal(Pack({stub, dir + "/tiny.zip"}), "local file header");
+  ExpectRefusals({
+      {{stub, dir + "/prefixed.zip"}, dir + "/prefixed.zip", "local file header"},
+      {{stub, dir + "/tiny.zip"}, dir + "/tiny.zip", "local file header"},
+  });
   EXPECT_FALSE(Exists(dir + "/prefixed.exe"));
   EXPECT_FALSE(Exists(dir + "/tiny.exe"));
 }
 
 TEST_F(PackTest, RefusesBadOptionsAndLongExtractPath) {
-  ExpectRefusal(Pack({stub, zip, "2"}), "options");
-  ExpectRefusal(Pack({stub, zip, "abcd"}), "options");
-  ExpectRefusal(Pack({stub, zip, "11011"}), "options");
-  ExpectRefusal(Pack({stub, zip, "1 0"}), "options");
-  ExpectRefusal(Pack({stub, zip, "1", std::string(MaxExtPathLength + 1, 'x')}), "243");
-  ExpectRefusal(Pack({stub, zip, "0000", std::string(70000, 'x')}), "243");
+  // The argument at fault takes the place of a file name; an argument of any length is refused
+  // at once (the tool runs under a time limit).
+  const std::string tooLong(MaxExtPathLength + 1, 'x'), farTooLong(70000, 'x');
+  ExpectRefusals({
+      {{stub, zip, "2"}, "2", "options"},
+      {{stub, zip, "abcd"}, "abcd", "options"},
+      {{stub, zip, "11011"}, "11011", "options"},
+      {{stub, zip, "1 0"}, "1 0", "options"},
+      {{stub, zip, "1", tooLong}, tooLong, "at most 243"},
+      {{stub, zip, "0000", farTooLong}, farTooLong, "at most 243"},
+  });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
 }
 
 TEST_F(PackTest, RefusesToOverwriteItsInputs) {
-  ExpectRefusal(Pack({"-o", stub, stub, zip}), "overwrite");
-  ExpectRefusal(Pack({"-o", zip, stub, zip}), "overwrite");
+  ExpectRefusals({
+      {{"-o", stub, stub, zip}, stub, "overwrite"},
+      {{"-o", zip, stub, zip}, zip, "overwrite"},
+      {{"-o", dir + "/no/such/dir/out.exe", stub, zip}, dir + "/no/such/dir/out.exe", std::strerror(ENOENT)},
+  });
   EXPECT_EQ(ReadFile(stub), stubBytes);
   EXPECT_EQ(ReadFile(zip), zipBytes);
-  ExpectRefusal(Pack({"-o", dir + "/no/such/dir/out.exe", stub, zip}), "cannot create");
+}
+
+// A ZIP file of `size` bytes that costs no disk: a local header, then a hole.
+void WriteSparseZip(const std::string& name, uint64_t size) {
+  const Bytes header = MakeZip({{"big.bin", Bytes(), false, 0}});
+  WriteFile(name, Bytes(header.begin(), header.begin() + 30 + 7));
+  ASSERT_EQ(truncate(name.c_str(), off_t(size)), 0);
+}
+
+TEST_F(PackTest, PackageMustEndWithinThirtyTwoBitPositions) {
+  // The stub reads its package with 32-bit positions: its last byte may be at 2^31 - 2.
+  // Every package goes to /dev/full: one that gets past the check fails at its first write
+  // (ENOSPC) instead of copying gigabytes.
+  const uint64_t fits = uint64_t(INT32_MAX) - stubBytes.size() - OptionsBlockSize;
+  WriteSparseZip(dir + "/fits.zip", fits);
+  WriteSparseZip(dir + "/over.zip", fits + 1);
+  WriteSparseZip(dir + "/huge.zip", uint64_t(1) << 32);
+  ExpectRefusals({
+      {{"-o", "/dev/full", stub, dir + "/over.zip"}, dir + "/over.zip", "2147483647"},
+      {{"-o", "/dev/full", stub, dir + "/huge.zip"}, dir + "/huge.zip", "2147483647"},
+      {{"-o", "/dev/full", stub, dir + "/fits.zip"}, "/dev/full", std::strerror(ENOSPC)},
+  });
+}
+
+bool IsCharacterDevice(const std::string& name) {
+  struct stat st;
+  return stat(name.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+TEST_F(PackTest, OutputNotWrittenWholeIsReportedAndRemoved) {
+  ASSERT_EQ(Pack({stub, zip}).status, 0);
+  const std::string package = dir + "/archive.exe";
+  // /dev/full takes nothing (ENOSPC) and stays what it is; under a file-size limit a write is
+  // cut short and then fails (EFBIG), and the part written is removed.
+  const std::string packageLimit = std::to_string(stubBytes.size() + 100);
+  const std::string dumpLimit = std::to_string(zipBytes.size() / 2);
+  const struct {
+    std::vector<std::string> args;
+    std::string output, limit;
+    int error;
+  } cases[] = {
+      {{"-o", "/dev/full", stub, zip}, "/dev/full", "", ENOSPC},
+      {{"--dump", package, "/dev/full"}, "/dev/full", "", ENOSPC},
+      {{"-o", dir + "/cut.exe", stub, zip}, dir + "/cut.exe", packageLimit, EFBIG},
+      {{"--dump", package, dir + "/cut.zip"}, dir + "/cut.zip", dumpLimit, EFBIG},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    ExpectRefusal(Pack(c.args, c.limit), c.output, std::strerror(c.error));
+    if (c.output.rfind("/dev/", 0) == 0)
+      EXPECT_TRUE(IsCharacterDevice(c.output));
+    else
+      EXPECT_FALSE(Exists(c.output));
+  }
 }
 
 TEST_F(PackTest, MalformedCommandLinesExitWithUsage) {
@@ -356,9 +450,11 @@ TEST_F(PackTest, ListReportsTruncationInsteadOfDying) {
 }
 
 TEST_F(PackTest, ListAndDumpRefuseWhatIsNotAPackage) {
-  ExpectRefusal(Pack({"--list", stub}), "not a package");
-  ExpectRefusal(Pack({"--dump", stub, dir + "/out.zip"}), "not a package");
-  ExpectRefusal(Pack({"--list", dir + "/none.exe"}), "none.exe");
+  ExpectRefusals({
+      {{"--list", stub}, stub, "not a package"},
+      {{"--dump", stub, dir + "/out.zip"}, stub, "not a package"},
+      {{"--list", dir + "/none.exe"}, dir + "/none.exe", std::strerror(ENOENT)},
+  });
   EXPECT_FALSE(Exists(dir + "/out.zip"));
 }
 
@@ -369,7 +465,7 @@ TEST_F(PackTest, DumpWritesTheAttachedArchive) {
   EXPECT_EQ(ReadFile(dir + "/dumped.zip"), zipBytes);
   const std::string package = dir + "/archive.exe";
   const Bytes before = ReadFile(package);
-  ExpectRefusal(Pack({"--dump", package, package}), "overwrite");
+  ExpectRefusal(Pack({"--dump", package, package}), package, "overwrite");
   EXPECT_EQ(ReadFile(package), before);
 }
 
