@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ArchiveHandle = package;
   Password[0] = 0;
   // A package's archive follows its options block; a bare archive starts at 0 (offset 0 too).
-  const int32_t offset = FindArchiveOffset(package);
+  const int32_t offset = FindArchiveOffset(package, 0);
   EntryWalk walk;
   if (!StartWalk(walk, offset)) abort();
   while (NextEntry(walk)) {
