@@ -1,6 +1,7 @@
 // Runs every saved case of a fuzz target's corpus through the target as an ordinary test:
-// replay DIR... (each file in each directory is one input).
+// replay DIR... (each file in each directory is one input; subdirectories are passed over).
 #include <dirent.h>
+#include <sys/stat.h>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -17,8 +18,11 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::vector<std::string> names;
-    while (dirent* e = readdir(dir))
-      if (e->d_name[0] != '.') names.push_back(std::string(argv[a]) + "/" + e->d_name);
+    while (dirent* e = readdir(dir)) {
+      const std::string name = std::string(argv[a]) + "/" + e->d_name;
+      struct stat info;
+      if (e->d_name[0] != '.' && stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(name);
+    }
     closedir(dir);
     for (const std::string& name : names) {
       std::ifstream f(name, std::ios::binary);
