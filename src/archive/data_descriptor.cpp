@@ -29,16 +29,11 @@ uint32_t LoadSize64(const uint8_t* p) {
 // sizes there, uncompressed first; a field of 8 bytes holds just the one marked missing.
 // Missing when there is no such field.
 uint32_t Zip64CompressedSize(const uint8_t* extra, uint32_t length) {
-  for (uint32_t at = 0; at + 4 <= length;) {
-    const uint32_t size = LoadLE16(extra + at + 2);
-    if (at + 4 + size > length) break;
-    if (LoadLE16(extra + at) == Zip64ExtraId) {
-      if (size >= 16) return LoadSize64(extra + at + 12);
-      if (size >= 8 && LocalHeader.UncompressedSize != Missing) return LoadSize64(extra + at + 4);
-      break;
-    }
-    at += 4 + size;
-  }
+  uint32_t size = 0;
+  const uint8_t* field = FindExtraField(extra, length, Zip64ExtraId, size);
+  if (field == nullptr) return Missing;
+  if (size >= 16) return LoadSize64(field + 8);
+  if (size >= 8 && LocalHeader.UncompressedSize != Missing) return LoadSize64(field);
   return Missing;
 }
 

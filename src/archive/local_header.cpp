@@ -20,6 +20,16 @@ LocalFileHeader DecodeLocalHeader(const uint8_t* b) {
   return h;
 }
 
+const uint8_t* FindExtraField(const uint8_t* extra, uint32_t length, uint16_t id, uint32_t& size) {
+  // Each field: a 2-byte id, a 2-byte size, then that many bytes.
+  for (uint32_t at = 0; at + 4 <= length; at += 4 + size) {
+    size = LoadLE16(extra + at + 2);
+    if (size > length - at - 4) break;
+    if (LoadLE16(extra + at) == id) return extra + at + 4;
+  }
+  return nullptr;
+}
+
 void ReportCorruptedArchive() {
   ShowMessage("Error reading header... Corrupted archive!", "Zelvix Error", MsgOk);
   ExitProgram(1);

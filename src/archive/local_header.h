@@ -29,6 +29,10 @@ struct LocalFileHeader {
 // Decodes 30 stored bytes into a header record with explicit little-endian loads.
 LocalFileHeader DecodeLocalHeader(const uint8_t* bytes);
 
+// The data of the first extra field with this id, or nullptr; size receives its length. The
+// fields are stepped over by their stated sizes: one that runs past the end ends the search.
+const uint8_t* FindExtraField(const uint8_t* extra, uint32_t length, uint16_t id, uint32_t& size);
+
 // Ends the program after a header that could not be read whole, or one whose entry would end
 // beyond what a package can hold: "Error reading header... Corrupted archive!" (caption
 // "Zelvix Error", no icon), then exit code 1.
