@@ -5,6 +5,7 @@
 #include "app/state.h"
 #include "archive/decrypt.h"
 #include "archive/entry_name.h"
+#include "archive/entry_time.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
 #include "inflate/inflate.h"
@@ -25,6 +26,7 @@ struct Run {
   const RunUi& ui;
   bool listOnly;
   bool entryReady = false;  // a selected entry reached (and passed) its password stage
+  bool anySelected = false; // extraction runs: some item was selected at the start
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   EntryWalk walk;
   char entryName[NameBufferSize];
@@ -50,6 +52,21 @@ bool BuildTargetPath(Run& run) {
   return ZStrLength(run.targetPath) < MaxPathLength;
 }
 
+// Finds or makes the directory of run.targetPath (backslashed): the part before its last
+// separator, so "dir\sub\" for a directory entry gives "dir\sub" itself.
+Step MakeTargetDirectory(Run& run) {
+  char directory[TargetPathSize];
+  ExtractFileDir(run.targetPath, directory, sizeof directory);
+  if (run.madeDirectory[0] != 0 && StrEqual(directory, run.madeDirectory)) return Step::NextEntry;
+  if (!ForceDirectories(directory) && !PathExists(directory)) {
+    Message(directory, "Error Changing Dir", MsgIconWarning);
+    run.entryReady = true;  // the closing message reports the items left
+    return Step::EndWalk;
+  }
+  StrCopy(run.madeDirectory, directory, TargetPathSize);
+  return Step::NextEntry;
+}
+
 // Applies the overwrite policy to an existing target, or creates the target's directories.
 // Existence tests are directory searches, the costliest steps of a small entry. Overwriting
 // without asking (policy 0, or any value but 1 and 2) needs none for the target: the file is
@@ -71,15 +88,7 @@ Step PrepareTarget(Run& run, bool& skip) {
     if (skip) run.ui.deselect();
     return Step::NextEntry;
   }
-  char directory[TargetPathSize];
-  ExtractFileDir(run.targetPath, directory, sizeof directory);
-  if (run.madeDirectory[0] != 0 && StrEqual(directory, run.madeDirectory)) return Step::NextEntry;
-  if (!ForceDirectories(directory) && !PathExists(directory)) {
-    Message(directory, "Error Changing Dir", MsgIconWarning);
-    return Step::EndWalk;
-  }
-  StrCopy(run.madeDirectory, directory, TargetPathSize);
-  return Step::NextEntry;
+  return MakeTargetDirectory(run);
 }
 
 // Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
@@ -95,6 +104,11 @@ Step WriteEntry(Run& run) {
   bool good = false;
   if (LocalHeader.Method == 0 || LocalHeader.Method == 8) {
     good = DecodeEntry();
+    // The stored time goes on a file whose data came out right; a time the system refuses does
+    // not fail the entry.
+    if (good)
+      SetStoredTime(OutputHandle, EntryModifiedTime(run.walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
+                                                    LocalHeader.ModTime));
   } else {
     Message("Unsupported compression method", "Unable to extract...", MsgIconError);
     step = Step::EndWithoutClosing;
@@ -135,6 +149,14 @@ Step ExtractEntry(Run& run) {
   return WriteEntry(run);
 }
 
+// A directory entry's own directory, when its name passes every check a file's name passes.
+Step MakeEntryDirectory(Run& run) {
+  if (LocalHeader.NameLength >= NameBufferSize || !IsSafeEntryName(run.entryName) || !BuildTargetPath(run))
+    return Step::NextEntry;
+  SlashesToBackslashes(run.targetPath);
+  return MakeTargetDirectory(run);
+}
+
 Step HandleEntry(Run& run) {
   BufferToString(reinterpret_cast<const char*>(run.walk.name), LocalHeader.NameLength, run.entryName, NameBufferSize);
   if (run.entryName[0] == 0) {
@@ -158,7 +180,9 @@ Step HandleEntry(Run& run) {
   }
   if (!listed) {  // no item shows such a name: the search would find none
     ListSearchIndex = -1;
-    return Step::NextEntry;
+    // A directory entry with its stored path (without, its file-name part is empty) is made,
+    // empty as it may be, in a run that extracts anything at all.
+    return length > 0 && run.anySelected ? MakeEntryDirectory(run) : Step::NextEntry;
   }
   if (!run.ui.isSelected(run.entryName, ordinal)) return Step::NextEntry;
   // An entry whose end cannot be found is never written, and the walk cannot go past it.
@@ -224,6 +248,7 @@ void ExtractionRun(const RunUi& ui, bool ListOnly) {
   ListSearchIndex = -1;
   ArchiveHasPaths = false;
   ui.begin(ListOnly);
+  run.anySelected = !ListOnly && ui.selectedCount() > 0;
   Step step = Step::NextEntry;
   while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
   // A header the file cannot hold whole, or one that points beyond what a package can hold:

@@ -18,11 +18,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
 #include "archive/data_descriptor.h"
+#include "archive/entry_time.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
 #include "package/builder.h"
@@ -250,6 +252,25 @@ const char* MethodName(uint16_t method) {
   }
 }
 
+// A stored time as ISO 8601: UTC ones end in "Z", DOS times are the writer's local time; "-"
+// when the entry states none.
+std::string TimeText(const StoredTime& t) {
+  CalendarTime c = t.local;
+  if (t.source == TimeSource::Utc) {
+    const time_t seconds = time_t(t.unixSeconds);
+    tm utc{};
+    if (gmtime_r(&seconds, &utc) == nullptr) return "-";
+    c = {uint16_t(utc.tm_year + 1900), uint16_t(utc.tm_mon + 1), uint16_t(utc.tm_mday), uint16_t(utc.tm_hour),
+         uint16_t(utc.tm_min), uint16_t(utc.tm_sec)};
+  } else if (t.source == TimeSource::None) {
+    return "-";
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%s", c.year, c.month, c.day, c.hour, c.minute,
+                c.second, t.source == TimeSource::Utc ? "Z" : "");
+  return text;
+}
+
 int List(const std::string& name) {
   struct stat info;
   int32_t offset = 0;
@@ -273,7 +294,8 @@ int List(const std::string& name) {
   else
     std::printf("extract path: %s\n", OptExtractPath);
   std::printf("archive at offset %" PRId32 "\n", offset);
-  std::printf("%-10s %12s %12s  %-9s  %s\n", "method", "compressed", "uncompressed", "encrypted", "name");
+  std::printf("%-10s %12s %12s  %-9s  %-20s  %s\n", "method", "compressed", "uncompressed", "encrypted", "modified",
+              "name");
 
   // The package's own walk. Where the package would stop with its corrupted-archive message,
   // the listing says what is wrong instead.
@@ -286,8 +308,11 @@ int List(const std::string& name) {
     const std::string entryName(reinterpret_cast<const char*>(walk.name), LocalHeader.NameLength);
     const char* method = MethodName(LocalHeader.Method);
     const std::string methodText = method != nullptr ? method : "method " + std::to_string(LocalHeader.Method);
-    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %s\n", methodText.c_str(), LocalHeader.CompressedSize,
-                LocalHeader.UncompressedSize, (LocalHeader.Flags & FlagEncrypted) != 0 ? "yes" : "no", entryName.c_str());
+    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %-20s  %s\n", methodText.c_str(), LocalHeader.CompressedSize,
+                LocalHeader.UncompressedSize, (LocalHeader.Flags & FlagEncrypted) != 0 ? "yes" : "no",
+                TimeText(EntryModifiedTime(walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
+                                           LocalHeader.ModTime)).c_str(),
+                entryName.c_str());
     ++entries;
     if (walk.endKnown && uint64_t(walk.nextHeader) > uint64_t(info.st_size)) {
       problem = "truncated: the data of '" + entryName + "' run past the end of the file";

@@ -23,6 +23,14 @@ int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count);
 // Moves to an absolute position. Returns that position, or -1 on failure (a negative position
 // fails too, with an error code of its own).
 int32_t FileSeek(FileHandle f, int32_t position);
+// A date and time of the calendar, the system's local time.
+struct CalendarTime {
+  uint16_t year, month, day, hour, minute, second;
+};
+// Set the last-write time of an open file, from seconds since 1970 UTC or from a local time.
+// False when the system refuses (or cannot represent the time).
+bool FileSetTimeUtc(FileHandle f, int64_t unixSeconds);
+bool FileSetTimeLocal(FileHandle f, const CalendarTime& local);
 // The system's error code of the last failed call above (GetLastError or errno).
 uint32_t LastFileError();
 // The system's error code for a full disk (ERROR_DISK_FULL, ENOSPC). A write that takes fewer

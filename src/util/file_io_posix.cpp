@@ -1,6 +1,8 @@
 // File access seam over POSIX descriptors (native builds: tests, fuzzing, zelvix-pack).
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 #include "util/file_io.h"
 #include "util/system_path_posix.h"
@@ -53,6 +55,24 @@ int32_t FileSeek(FileHandle f, int32_t position) {
   }
   const off_t reached = lseek(int(f), position, SEEK_SET);
   return reached < 0 ? -1 : int32_t(reached);
+}
+
+bool FileSetTimeUtc(FileHandle f, int64_t unixSeconds) {
+  const timespec times[2] = {{0, UTIME_OMIT}, {time_t(unixSeconds), 0}};  // access time kept
+  return futimens(int(f), times) == 0;
+}
+
+bool FileSetTimeLocal(FileHandle f, const CalendarTime& c) {
+  tm local{};
+  local.tm_year = c.year - 1900;
+  local.tm_mon = c.month - 1;
+  local.tm_mday = c.day;
+  local.tm_hour = c.hour;
+  local.tm_min = c.minute;
+  local.tm_sec = c.second;
+  local.tm_isdst = -1;  // the rules of that date decide
+  const time_t seconds = mktime(&local);
+  return seconds != time_t(-1) && FileSetTimeUtc(f, seconds);
 }
 
 uint32_t LastFileError() { return uint32_t(errno); }

@@ -43,6 +43,25 @@ int32_t FileSeek(FileHandle f, int32_t position) {
   return reached == INVALID_SET_FILE_POINTER ? -1 : int32_t(reached);
 }
 
+static bool SetWriteTime(FileHandle f, const FILETIME& t) { return SetFileTime(H(f), nullptr, nullptr, &t) != FALSE; }
+
+bool FileSetTimeUtc(FileHandle f, int64_t unixSeconds) {
+  // A FILETIME counts 100 ns from 1601; 11,644,473,600 seconds lie between 1601 and 1970.
+  const int64_t since1601 = unixSeconds + 11644473600LL;
+  if (since1601 < 0) return false;
+  const uint64_t ticks = uint64_t(since1601) * 10000000u;
+  return SetWriteTime(f, FILETIME{DWORD(ticks), DWORD(ticks >> 32)});
+}
+
+bool FileSetTimeLocal(FileHandle f, const CalendarTime& c) {
+  // Converted with the time-zone rules of that date (summer time included), not today's.
+  const SYSTEMTIME local{c.year, c.month, 0, c.day, c.hour, c.minute, c.second, 0};
+  SYSTEMTIME utc;
+  FILETIME t;
+  return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &t) &&
+         SetWriteTime(f, t);
+}
+
 uint32_t LastFileError() { return GetLastError(); }
 
 const uint32_t DiskFullError = ERROR_DISK_FULL;

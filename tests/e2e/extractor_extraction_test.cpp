@@ -46,6 +46,27 @@ TEST(ExtractorExtraction, TreeWithAndWithoutStoredPaths) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
 
+// Directory entries are made, empty as they are (one nested, one holding only another), with
+// the stored paths; not without them; and one that would leave the directory never.
+TEST(ExtractorExtraction, EmptyDirectoriesWithTheStoredPathsOnly) {
+  const std::string dir = support::FreshTestDir();
+  const std::string target = JoinPath(dir, "pkg");
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Zip({Stored("logs/"), Stored("cache/"), Stored("cache/thumbs/"),
+                                                Stored("../outside/"), Stored("readme.txt", "r")}));
+  ASSERT_NE(dialog, nullptr);
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_EQ(Below(dir), (std::vector<std::string>{"pkg.exe", "pkg/", "pkg/cache/", "pkg/cache/thumbs/", "pkg/logs/",
+                                                   "pkg/readme.txt"}));
+  ASSERT_TRUE(support::RemoveTree(target));
+  ASSERT_TRUE(ui::ClickButton(dialog, StoredPathsId));
+  ASSERT_TRUE(WaitUntil([&] { return !ui::IsChecked(dialog, StoredPathsId) && Highlighted(dialog).size() == 1; }));
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_EQ(Below(dir), (std::vector<std::string>{"pkg.exe", "pkg/", "pkg/readme.txt"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
 // Stored entries, a 3.5 MB deflated file, entries whose sizes follow in data descriptors,
 // extra fields, and a stored entry whose sizes stand in a ZIP64 field. Then, with the path edit
 // emptied, Extract uses the current directory and shows it.

@@ -108,14 +108,24 @@ Outcome ExtractEverything(const std::string& archive, const std::string& passwor
   return outcome;
 }
 
-// The extracted file equals the input file of that name.
+// A file's last-write time in seconds since 1601, or 0 when it cannot be had.
+int64_t LastWriteSeconds(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return int64_t((uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime) / 10000000;
+}
+
+// The extracted file equals the input file of that name, and carries its modification time,
+// as the archive stored it (to the 2 seconds of a DOS time).
 void ExpectExtractedAsInput(const Outcome& outcome, const std::string& name) {
   std::string expected, extracted;
-  ASSERT_TRUE(support::ReadWholeFile(RealPath(WithBackslashes("input/" + name)), &expected)) << name;
-  ASSERT_TRUE(support::ReadWholeFile(JoinPath(outcome.outDir, WithBackslashes(name)), &extracted))
-      << name << " was not extracted";
+  const std::string input = RealPath(WithBackslashes("input/" + name));
+  const std::string output = JoinPath(outcome.outDir, WithBackslashes(name));
+  ASSERT_TRUE(support::ReadWholeFile(input, &expected)) << name;
+  ASSERT_TRUE(support::ReadWholeFile(output, &extracted)) << name << " was not extracted";
   EXPECT_EQ(extracted.size(), expected.size()) << name;
   EXPECT_TRUE(extracted == expected) << name << " differs from its input";
+  EXPECT_NEAR(double(LastWriteSeconds(output)), double(LastWriteSeconds(input)), 2.0) << name;
 }
 
 void ExpectSuccess(const Outcome& outcome) {

@@ -4,15 +4,18 @@
 // items it leaves selected, and what it tells the user.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 #include <algorithm>
+#include <ctime>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 #include "app/state.h"
+#include "archive/entry_time.h"
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
@@ -33,9 +36,14 @@ std::string Header(uint16_t flags, uint32_t csize, const std::string& name, cons
 }
 
 // A stored entry with its true CRC-32.
-std::string Stored(const std::string& name, const std::string& data) {
+std::string Stored(const std::string& name, const std::string& data, const std::string& extra = "") {
   const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
-  return Header(0, uint32_t(data.size()), name, "", -1, 0, crc) + data;
+  return Header(0, uint32_t(data.size()), name, extra, -1, 0, crc) + data;
+}
+
+// An extended-timestamp extra field: flags, then the times they announce.
+std::string Timestamp(uint8_t flags, const std::string& times) {
+  return LE16(TimestampExtraId) + LE16(uint32_t(1 + times.size())) + char(flags) + times;
 }
 
 const std::string Central = LE32(ZipCentralHeaderSignature) + std::string(42, '\0');
@@ -145,6 +153,51 @@ TEST_F(WalkTest, PositionsNearTwoGibibytesNeverWrap) {
   }
 }
 
+TEST(StoredTimes, DosDatesOfTheCalendarAndTheExtendedTimestamp) {
+  auto dos = [](int y, int mo, int d, int h, int mi, int s2) {  // s2: seconds / 2
+    return std::pair<uint16_t, uint16_t>(uint16_t((y - 1980) << 9 | mo << 5 | d), uint16_t(h << 11 | mi << 5 | s2));
+  };
+  struct Case {
+    const char* what;
+    std::pair<uint16_t, uint16_t> dateTime;
+    std::string extra;
+    TimeSource source;
+    int64_t utc;
+    std::vector<int> local;  // year, month, day, hour, minute, second
+  };
+  const std::string ut = Timestamp(1, LE32(1615725296));
+  const Case cases[] = {
+      {"first DOS time", dos(1980, 1, 1, 0, 0, 0), "", TimeSource::Local, 0, {1980, 1, 1, 0, 0, 0}},
+      {"last DOS time", dos(2107, 12, 31, 23, 59, 29), "", TimeSource::Local, 0, {2107, 12, 31, 23, 59, 58}},
+      {"29 February 2000", dos(2000, 2, 29, 8, 0, 0), "", TimeSource::Local, 0, {2000, 2, 29, 8, 0, 0}},
+      {"29 February 2001", dos(2001, 2, 29, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"29 February 2100", dos(2100, 2, 29, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"31 April", dos(2020, 4, 31, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"month 0", dos(2020, 0, 1, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"month 13", dos(2020, 13, 1, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"day 0", dos(2020, 1, 0, 8, 0, 0), "", TimeSource::None, 0, {}},
+      {"hour 24", dos(2020, 1, 1, 24, 0, 0), "", TimeSource::None, 0, {}},
+      {"minute 60", dos(2020, 1, 1, 8, 60, 0), "", TimeSource::None, 0, {}},
+      {"second 60", dos(2020, 1, 1, 8, 0, 30), "", TimeSource::None, 0, {}},
+      {"UT after another field, before the DOS time", dos(2020, 1, 1, 8, 0, 0), LE16(0x000A) + LE16(4) + "abcd" + ut, TimeSource::Utc, 1615725296, {}},
+      {"UT even with an invalid DOS time", {0, 0}, ut, TimeSource::Utc, 1615725296, {}},
+      {"UT before 1970", {0, 0}, Timestamp(1, LE32(uint32_t(-86400))), TimeSource::Utc, -86400, {}},
+      {"UT without its modification time", dos(2020, 1, 1, 8, 0, 0), Timestamp(6, LE32(5) + LE32(6)),
+       TimeSource::Local, 0, {2020, 1, 1, 8, 0, 0}},
+      {"UT cut short", dos(2020, 1, 1, 8, 0, 0), Timestamp(1, "xyz"), TimeSource::Local, 0, {2020, 1, 1, 8, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const StoredTime t = EntryModifiedTime(reinterpret_cast<const uint8_t*>(c.extra.data()), uint32_t(c.extra.size()),
+                                           c.dateTime.first, c.dateTime.second);
+    EXPECT_EQ(t.source, c.source);
+    if (c.source == TimeSource::Utc) EXPECT_EQ(t.unixSeconds, c.utc);
+    if (c.source != TimeSource::Local) continue;
+    const CalendarTime& l = t.local;
+    EXPECT_EQ(std::vector<int>({l.year, l.month, l.day, l.hour, l.minute, l.second}), c.local);
+  }
+}
+
 TEST_F(WalkTest, FailedSeekLeavesAnErrorCodeForTheFatalReport) {
   Open("PK");
   errno = 0;
@@ -240,22 +293,32 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     std::string messages;
     bool ok;
     std::vector<std::string> left, written;
+    std::vector<std::string> absent = {};  // below out_, or ../ for outside it
+    bool storedPaths = true;
   };
+  const std::string success = "Zelvix result: Extraction successful on all files !\n";
+  const std::string directories = Stored("empty/", "") + Stored("a/", "") + Stored("a/b/", "") + Stored("../x/", "") +
+                                  Stored("f.txt", "F");
   const Case cases[] = {
       {"every entry written", Stored("a.txt", "A") + Stored("docs/b.txt", "BB"), {"a.txt", "docs/b.txt"}, false,
-       "Zelvix result: Extraction successful on all files !\n", true, {}, {"a.txt", "docs/b.txt"}},
-      {"nothing chosen before an entry whose end is unknown", Stored("a.txt", "A") + deferred, {}, false, "", false,
-       {}, {}},
+       success, true, {}, {"a.txt", "docs/b.txt"}},
+      {"nothing chosen before an entry whose end is unknown", Stored("a.txt", "A") + Stored("d/", "") + deferred, {},
+       false, "", false, {}, {}},
       {"an entry whose end is unknown chosen", Stored("a.txt", "A") + deferred, {"a.txt", "d.txt"}, false, failed,
        false, {"d.txt"}, {"a.txt"}},
       {"output that cannot be closed", Stored("empty.txt", ""), {"empty.txt"}, true,
        "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"}, {"empty.txt"}},
+      {"directory entries made with the stored paths", directories, {"f.txt"}, false, success, true, {},
+       {"empty", "a/b", "f.txt"}, {"../x"}},
+      {"directory entries not made without them", directories, {"f.txt"}, false, success, true, {}, {"f.txt"},
+       {"empty", "a", "../x"}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TearDown();
     std::filesystem::remove_all(out_);
     ExtractionOk = false;
+    Fake.storedPaths = c.storedPaths;
     EXPECT_EQ(RunOver(c.zip, true), "");
     for (size_t i = 0; i < Fake.items.size(); ++i)
       Fake.selected[i] = std::find(c.chosen.begin(), c.chosen.end(), Fake.items[i]) != c.chosen.end();
@@ -264,8 +327,26 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     EXPECT_EQ(ExtractionOk, c.ok);
     EXPECT_EQ(LeftSelected(), c.left);
     for (const std::string& name : c.written) EXPECT_TRUE(Exists(out_ + "/" + name)) << name;
+    for (const std::string& name : c.absent) EXPECT_FALSE(Exists(out_ + "/" + name)) << name;
     if (c.written.empty()) EXPECT_FALSE(Exists(out_));
   }
+}
+
+// The time an entry states goes on its file; an invalid one leaves the file's own.
+TEST_F(ExtractionRunTest, StoredTimesGoOnTheFilesWritten) {
+  const std::string noTime = Stored("none.txt", "n").replace(10, 4, LE32(0));  // DOS date and time 0
+  RunOver(Stored("ut.txt", "u", Timestamp(1, LE32(1615725296))) + Stored("dos.txt", "d") + noTime, true);
+  RunOver("", false);
+  tm local{};  // the headers' DOS time: 2025-04-01 12:00:00, local
+  local.tm_year = 125, local.tm_mon = 3, local.tm_mday = 1, local.tm_hour = 12, local.tm_isdst = -1;
+  struct stat info;
+  ASSERT_EQ(::stat((out_ + "/ut.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtime, 1615725296);
+  ASSERT_EQ(::stat((out_ + "/dos.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtime, mktime(&local));
+  ASSERT_EQ(::stat((out_ + "/none.txt").c_str(), &info), 0);
+  EXPECT_GT(info.st_mtime, 1615725296) << "the time of the extraction";
+  EXPECT_TRUE(LeftSelected().empty());
 }
 
 TEST_F(ExtractionRunTest, ListingThatMeetsAPositionBeyondTwoGibibytesEndsAsCorrupted) {
