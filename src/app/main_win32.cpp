@@ -59,7 +59,7 @@ static void RunSetup() {
   WinExec(command, SW_SHOWNORMAL);
 }
 
-int RunProgram() {
+uint32_t RunProgram() {
   ModuleInstance = GetModuleHandleA(nullptr);
   char ownPath[MAX_PATH + 1];
   const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
@@ -70,23 +70,28 @@ int RunProgram() {
   ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (ArchiveHandle == NoFile) {
+    const DWORD error = GetLastError();
     MessageBoxA(nullptr, ownPath, "Couldn't open...", MB_OK | MB_ICONHAND);
-    return 0;
+    return error;
   }
   bool dialogShown = false;
+  uint32_t exitCode = 0;
   {
     StartupResources resources;
     ArchiveOffset = LocateArchive(ownPath, argument1);
     if (ArchiveOffset == 0) {
-      if (argument1[0] != 0) BuildPackage();
+      if (argument1[0] != 0) exitCode = BuildPackage();
       else MessageBoxA(nullptr, UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
     } else {
       DialogBoxParamA(ModuleInstance, MAIN_DIALOG, nullptr, MainDlgProc, 0);
       dialogShown = true;
     }
   }
-  if (dialogShown && ExtractionOk && OptRunSetup) RunSetup();
-  return 0;
+  if (!dialogShown) return exitCode;
+  if (ExtractionOk && !ExtractionFailed && OptRunSetup) RunSetup();
+  // 2 when the last extraction left entries not written and verified; leaving without an
+  // extraction, or after a sound one, is 0.
+  return ExtractionFailed ? 2 : 0;
 }
 
 extern "C" void __stdcall ZelvixEntry() {

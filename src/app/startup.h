@@ -2,6 +2,7 @@
 // given a ZIP name, the usage message otherwise. Windows only.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 
 constexpr UINT ArgumentSize = 1024;
 
@@ -9,4 +10,4 @@ extern HINSTANCE ModuleInstance;  // the module's own instance handle, used for 
 extern HWND MainDialogHandle;     // the main dialog while it is shown
 
 // The whole run: returns the process exit code.
-int RunProgram();
+uint32_t RunProgram();

@@ -17,6 +17,7 @@ FileHandle OutputHandle;
 uint32_t* CrcTable;
 uint32_t RunningCrc;
 bool ExtractionOk;
+bool ExtractionFailed;
 
 DecryptionKeys CryptKeys;
 char Password[PasswordBufferSize];
@@ -43,7 +44,7 @@ void ResetExtractorState() {
   Clear(LocalHeader);
   OutputHandle = NoFile;
   RunningCrc = 0;
-  ExtractionOk = false;
+  ExtractionOk = ExtractionFailed = false;
   Clear(CryptKeys);
   Clear(Password);
   Clear(PasswordBuffer);

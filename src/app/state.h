@@ -33,6 +33,8 @@ extern FileHandle OutputHandle;
 extern uint32_t* CrcTable;
 extern uint32_t RunningCrc;
 extern bool ExtractionOk;
+// The last extraction run left selected entries not written and verified (its exit code 2).
+extern bool ExtractionFailed;
 
 // Decryption.
 extern DecryptionKeys CryptKeys;

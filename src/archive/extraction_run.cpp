@@ -254,5 +254,7 @@ void ExtractionRun(const RunUi& ui, bool ListOnly) {
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
   // the archive is damaged, and the program ends here.
   if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) ReportCorruptedArchive();
+  // Whatever ended the walk, the items still selected are entries not written and verified.
+  if (run.anySelected) ExtractionFailed = ui.selectedCount() > 0;
   CloseRun(run, step);
 }

@@ -16,14 +16,14 @@ static const char ExtPathTooLongCaption[] = "Extract path too long...";
 static const char ExtPathTooLongText[] =
     "The extract path has more than 243 characters. No package was written.";
 
-void BuildPackage() {
+uint32_t BuildPackage() {
   const char* commandLine = GetCommandLineA();
   char zipName[ArgumentSize];
   GetCommandArgument(commandLine, 1, zipName, sizeof zipName);
   // PathExists turns '/' into '\' in zipName, so the package name below has backslashes.
   if (!PathExists(zipName)) {
     MessageBoxA(nullptr, zipName, "No input file...", MB_OK);
-    return;
+    return ERROR_FILE_NOT_FOUND;
   }
 
   // Only the first four characters count; an ExtPath cut at this buffer's size is still too long.
@@ -34,7 +34,7 @@ void BuildPackage() {
   uint8_t block[OptionsBlockSize];
   if (!ComposeOptionsBlock(options, extPath, block)) {
     MessageBoxA(nullptr, ExtPathTooLongText, ExtPathTooLongCaption, MB_OK | MB_ICONHAND);
-    return;
+    return ERROR_FILENAME_EXCED_RANGE;
   }
 
   char packageName[ArgumentSize + PackageNameExtra];
@@ -52,9 +52,10 @@ void BuildPackage() {
   if (package == NoFile) {
     // Also the case of a package name equal to the running stub: start-up holds it without
     // write sharing.
+    const DWORD createError = GetLastError();
     FileClose(stub);
     MessageBoxA(nullptr, packageName, "Unable to rewrite...", MB_OK);
-    return;
+    return createError;
   }
 
   // The ZIP file is opened under argument 1 as typed, not as PathExists left it.
@@ -66,4 +67,5 @@ void BuildPackage() {
   if (MessageBoxA(nullptr, packageName, "Created EXE file - Do yo want to test it ?",
                   MB_YESNO | MB_ICONQUESTION) == IDYES)
     ShellExecuteA(nullptr, "open", packageName, nullptr, nullptr, SW_SHOWNORMAL);
+  return 0;
 }

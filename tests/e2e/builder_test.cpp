@@ -240,7 +240,7 @@ TEST(BuilderMode, MissingZipFileIsReportedAndNothingIsWritten) {
   ui::Process builder;
   StartBuilder(builder, dir, {"missing.zip", "1"});
   e2e::ExpectMessageBox(builder, "No input file...", "missing.zip", ui::MessageIcon::None);
-  EXPECT_EQ(e2e::ExitCodeOf(builder), 0u);
+  EXPECT_EQ(e2e::ExitCodeOf(builder), DWORD(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"zelvix.exe"});
 }
 
@@ -252,7 +252,7 @@ TEST(BuilderMode, PackageNamedLikeTheRunningStubIsRefused) {
   ui::Process builder;
   StartBuilder(builder, dir, {"zelvix.zip"});
   e2e::ExpectMessageBox(builder, "Unable to rewrite...", "zelvix.exe", ui::MessageIcon::None);
-  EXPECT_EQ(e2e::ExitCodeOf(builder), 0u);
+  EXPECT_NE(e2e::ExitCodeOf(builder), 0u) << "the creation's error code";
   EXPECT_TRUE(support::ReadFileBytes(JoinPath(dir, "zelvix.exe")) == Stub()) << "the stub was changed";
   EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"zelvix.exe", "zelvix.zip"}));
 }
@@ -279,7 +279,7 @@ TEST(BuilderMode, ExtPathOf244CharactersIsRefusedAndNothingIsWritten) {
   e2e::ExpectMessageBox(builder, "Extract path too long...",
                         "The extract path has more than 243 characters. No package was written.",
                         ui::MessageIcon::Stop);
-  EXPECT_EQ(e2e::ExitCodeOf(builder), 0u);
+  EXPECT_EQ(e2e::ExitCodeOf(builder), DWORD(ERROR_FILENAME_EXCED_RANGE));
   EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"archive.zip", "zelvix.exe"}));
 }
 

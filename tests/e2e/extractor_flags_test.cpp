@@ -83,7 +83,7 @@ TEST(ExtractorFlags, RunSetupStartsNothingAfterAFailure) {
   ASSERT_TRUE(support::WritePackage(package, SetupRecords() + FixtureRecords("bad_crc.zip") + EndRecord(), "1010"));
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
   e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_EQ(e2e::ExitCodeOf(process), 2u);
   EXPECT_TRUE(support::FileExists(JoinPath(target, "setup.exe")));
   Sleep(4000);
   EXPECT_FALSE(support::FileExists(JoinPath(target, SetupRecord))) << "setup.exe ran after a failure";
@@ -97,6 +97,6 @@ TEST(ExtractorFlags, AutoCloseEndsAfterExtractEvenAfterFailures) {
   HWND dialog = StartPackage(process, dir, Fixture("bad_crc.zip"), "0100");
   ASSERT_NE(dialog, nullptr);
   PressAndExpect(process, dialog, IDOK, FailedCaption, FailedText, ui::MessageIcon::Stop);
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_EQ(e2e::ExitCodeOf(process), 2u);
   EXPECT_EQ(Below(JoinPath(dir, "pkg")), (std::vector<std::string>{"bad.txt", "good.txt", "last.txt"}));
 }

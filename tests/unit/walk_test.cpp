@@ -317,7 +317,7 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     SCOPED_TRACE(c.what);
     TearDown();
     std::filesystem::remove_all(out_);
-    ExtractionOk = false;
+    ExtractionOk = ExtractionFailed = false;
     Fake.storedPaths = c.storedPaths;
     EXPECT_EQ(RunOver(c.zip, true), "");
     for (size_t i = 0; i < Fake.items.size(); ++i)
@@ -325,6 +325,7 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     Fake.onProgress = [&] { if (c.failClose) ::close(int(OutputHandle)); };
     EXPECT_EQ(RunOver(c.zip, false), c.messages);
     EXPECT_EQ(ExtractionOk, c.ok);
+    EXPECT_EQ(ExtractionFailed, !c.left.empty()) << "the exit code 2";
     EXPECT_EQ(LeftSelected(), c.left);
     for (const std::string& name : c.written) EXPECT_TRUE(Exists(out_ + "/" + name)) << name;
     for (const std::string& name : c.absent) EXPECT_FALSE(Exists(out_ + "/" + name)) << name;
