@@ -1,6 +1,10 @@
-// Splitting of the process command line into arguments.
+// Splitting of the process command line into arguments, and the switches a package takes.
 #pragma once
 #include <cstdint>
+
+#include "app/state.h"
+
+constexpr uint32_t ArgumentSize = 1024;  // the longest argument taken whole, and its zero
 
 // Copies argument `index` of commandLine into dest (size bytes, cut if longer); index 0 is the
 // program name as typed. Characters up to and including the blank (1..32) separate arguments;
@@ -8,3 +12,19 @@
 // quote opens or closes a stretch in which blanks do not separate; quotes are removed.
 // False, dest empty, when there is no such argument.
 bool GetCommandArgument(const char* commandLine, int index, char* dest, uint32_t size);
+
+// What a package's command line asks for. Each switch in its '-' or '/' form, letters in either
+// case, in any order; arguments that are none of them are passed over. "-z" (the dump of the
+// attached archive) is taken exactly as written, as it always was.
+//   -s            silent: no window, no message box; the outcome is the exit code
+//   -d DIR        the extraction directory
+//   -p PASSWORD   tried first for every encrypted entry
+//   -? or -h      the list of switches
+struct PackageSwitches {
+  bool silent, help, dump;
+  char directory[ArgumentSize];  // "" when not given
+  char password[PasswordSize];   // "" when not given
+};
+extern PackageSwitches Switches;
+// Fills Switches from the command line (all off and empty first).
+void ReadPackageSwitches(const char* commandLine);

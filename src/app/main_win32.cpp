@@ -4,11 +4,13 @@
 #include "app/cmdline.h"
 #include "app/state.h"
 #include "archive/crc32.h"
+#include "archive/extraction_run.h"
 #include "dialogs/dialogs.h"
 #include "package/builder.h"
 #include "package/locator.h"
 #include "util/fatal.h"
 #include "util/memory.h"
+#include "util/message.h"
 #include "util/paths.h"
 #include "util/strings.h"
 #include "resource.h"
@@ -17,6 +19,12 @@ HINSTANCE ModuleInstance;
 HWND MainDialogHandle;
 
 static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
+static const char SwitchesText[] =
+    "-s\tsilent: no window; the exit code tells the outcome\r"
+    "-d DIR\textract into DIR\r"
+    "-p PASSWORD\ttry this password first\r"
+    "-z\talso write out the archive as <package>_.zip\r\r"
+    "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 files not extracted.";
 static const char UsageText[] =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
 
@@ -31,6 +39,46 @@ static void RestrictDllSearch() {
   SetDllDirectoryA("");
 }
 
+// The directory proposed at start: the -d directory of the command line (made absolute from the
+// current directory); the temporary directory with t.dir; otherwise the current
+// directory joined with the extract path of the options block, or with the program's own name
+// cut at its last '.'. An extract path holding a '\' stands alone. A proposal longer than
+// ExtractDir can hold is replaced by the current directory (or "." if even that is too long).
+void ProposeExtractDir() {
+  char path[1024] = "";
+  if (Switches.directory[0] != 0) {
+    const DWORD length = GetFullPathNameA(Switches.directory, sizeof path, path, nullptr);
+    if (length == 0 || length >= sizeof path) path[0] = 0;
+  } else if (OptTempDir) {
+    GetTempDirectory(path, sizeof path);
+  } else {
+    bool hasBackslash = false;
+    for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
+    if (hasBackslash) {
+      StrCopy(path, OptExtractPath, sizeof path);
+    } else {
+      const DWORD length = GetCurrentDirectoryA(sizeof path - 1, path);
+      if (length == 0 || length >= sizeof path - 1) path[0] = 0;
+      AddBackslash(path, sizeof path);
+      if (OptExtractPath[0] != 0) {
+        StrAppend(path, OptExtractPath, sizeof path);
+      } else {
+        char ownPath[MAX_PATH + 1];
+        const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+        ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+        char name[FileNameSize];
+        ExtractFileName(ownPath, name, sizeof name);
+        for (uint32_t i = ZStrLength(name); i > 0; --i)
+          if (name[i - 1] == '.') { name[i - 1] = 0; break; }
+        StrAppend(path, name, sizeof path);
+      }
+    }
+  }
+  if (StrCopy(ExtractDir, path, ExtractDirSize)) return;
+  const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
+  if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
+}
+
 // Closes the package file and frees the CRC-32 table however the run below it ends.
 struct StartupResources {
   StartupResources() {
@@ -39,7 +87,7 @@ struct StartupResources {
   }
   ~StartupResources() {
     if (!CloseHandle(reinterpret_cast<HANDLE>(ArchiveHandle)))
-      MessageBoxA(nullptr, "Error closing file", "Error", MB_OK | MB_ICONHAND);
+      ShowMessage("Error closing file", "Error", MB_OK | MB_ICONHAND);
     MemFree(CrcTable);
     CrcTable = nullptr;
   }
@@ -66,28 +114,38 @@ uint32_t RunProgram() {
   ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
   char argument1[ArgumentSize];
   GetCommandArgument(GetCommandLineA(), 1, argument1, sizeof argument1);
+  ReadPackageSwitches(GetCommandLineA());
+  QuietMessages = Switches.silent;
 
   ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (ArchiveHandle == NoFile) {
     const DWORD error = GetLastError();
-    MessageBoxA(nullptr, ownPath, "Couldn't open...", MB_OK | MB_ICONHAND);
+    ShowMessage(ownPath, "Couldn't open...", MB_OK | MB_ICONHAND);
     return error;
   }
-  bool dialogShown = false;
+  bool extractor = false;
   uint32_t exitCode = 0;
   {
     StartupResources resources;
-    ArchiveOffset = LocateArchive(ownPath, argument1);
+    ArchiveOffset = LocateArchive(ownPath, Switches.dump);
     if (ArchiveOffset == 0) {
       if (argument1[0] != 0) exitCode = BuildPackage();
-      else MessageBoxA(nullptr, UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
+      else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
+    } else if (Switches.help) {
+      ShowMessage(SwitchesText, UsageCaption, MB_OK | MB_ICONINFORMATION);
     } else {
-      DialogBoxParamA(ModuleInstance, MAIN_DIALOG, nullptr, MainDlgProc, 0);
-      dialogShown = true;
+      StrCopy(Password, Switches.password, sizeof Password);
+      if (Switches.silent) {
+        ProposeExtractDir();
+        SilentExtraction();
+      } else {
+        DialogBoxParamA(ModuleInstance, MAIN_DIALOG, nullptr, MainDlgProc, 0);
+      }
+      extractor = true;
     }
   }
-  if (!dialogShown) return exitCode;
+  if (!extractor) return exitCode;
   if (ExtractionOk && !ExtractionFailed && OptRunSetup) RunSetup();
   // 2 when the last extraction left entries not written and verified; leaving without an
   // extraction, or after a sound one, is 0.

@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <cstdint>
 
-constexpr UINT ArgumentSize = 1024;
 
 extern HINSTANCE ModuleInstance;  // the module's own instance handle, used for every dialog
 extern HWND MainDialogHandle;     // the main dialog while it is shown
+
+// Sets ExtractDir to the directory proposed at start (the main dialog's and a silent run's).
+void ProposeExtractDir();
 
 // The whole run: returns the process exit code.
 uint32_t RunProgram();

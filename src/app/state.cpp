@@ -20,7 +20,7 @@ bool ExtractionOk;
 bool ExtractionFailed;
 
 DecryptionKeys CryptKeys;
-char Password[PasswordBufferSize];
+char Password[PasswordSize];
 char PasswordBuffer[PasswordBufferSize];
 int32_t PasswordLength;
 

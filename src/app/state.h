@@ -8,6 +8,7 @@
 constexpr uint32_t ExtractDirSize = 256;        // 255 characters and the terminating zero
 constexpr uint32_t OptExtractPathSize = 242;    // the options block yields at most 241 characters
 constexpr uint32_t PasswordBufferSize = 25;     // the password dialog takes at most 24 characters
+constexpr uint32_t PasswordSize = 128;          // a password: typed, or a longer one given with -p
 constexpr uint32_t FileNameSize = 256;          // a file-name part: at most 255 characters
 
 enum OverwritePolicy : uint8_t { OverwriteAlways = 0, OverwriteSkip = 1, OverwriteAsk = 2 };
@@ -38,7 +39,7 @@ extern bool ExtractionFailed;
 
 // Decryption.
 extern DecryptionKeys CryptKeys;
-extern char Password[PasswordBufferSize];
+extern char Password[PasswordSize];
 extern char PasswordBuffer[PasswordBufferSize];
 extern int32_t PasswordLength;
 

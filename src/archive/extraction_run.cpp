@@ -100,26 +100,19 @@ Step WriteEntry(Run& run) {
     return Step::NextEntry;
   }
   run.ui.showProgress(run.targetPath);
-  Step step = Step::NextEntry;
-  bool good = false;
-  if (LocalHeader.Method == 0 || LocalHeader.Method == 8) {
-    good = DecodeEntry();
-    // The stored time goes on a file whose data came out right; a time the system refuses does
-    // not fail the entry.
-    if (good)
-      SetStoredTime(OutputHandle, EntryModifiedTime(run.walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
-                                                    LocalHeader.ModTime));
-  } else {
-    Message("Unsupported compression method", "Unable to extract...", MsgIconError);
-    step = Step::EndWithoutClosing;
-  }
+  bool good = DecodeEntry();
+  // The stored time goes on a file whose data came out right; a time the system refuses does
+  // not fail the entry.
+  if (good)
+    SetStoredTime(OutputHandle, EntryModifiedTime(run.walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
+                                                  LocalHeader.ModTime));
   if (!FileClose(OutputHandle)) {
     Message(run.targetPath, "Error Closing...", MsgIconError);
     good = false;
   }
   OutputHandle = NoFile;
   if (good) run.ui.deselect();
-  return step;
+  return Step::NextEntry;
 }
 
 // Everything an extraction run does with one selected entry.
@@ -130,13 +123,21 @@ Step ExtractEntry(Run& run) {
     run.entryReady = true;
     return Step::NextEntry;
   }
+  // A method that cannot be decoded (AES encryption, 99, among them) is said before any
+  // password prompt, and no file is made for the entry. The run ends there.
+  if (LocalHeader.Method != 0 && LocalHeader.Method != 8) {
+    Message("Unsupported compression method", "Unable to extract...", MsgIconError);
+    return Step::EndWithoutClosing;
+  }
   run.entryReady = false;
   SeekArchive(run.walk.dataPos);
   if (LocalHeader.Flags & FlagEncrypted) {
     const PasswordResult result = SettlePassword(run.ui.askPassword);
-    if (result == PasswordResult::Refused) return Step::EndWalk;  // silently, no closing message
+    // Refused after the prompts: the walk ends silently, with no closing message. Where nobody
+    // could be asked, only this entry fails.
+    if (result == PasswordResult::Refused && run.ui.askPassword != nullptr) return Step::EndWalk;
     run.entryReady = true;
-    if (result == PasswordResult::CutShort) return Step::NextEntry;
+    if (result != PasswordResult::Open) return Step::NextEntry;
   }
   run.entryReady = true;
   if (!BuildTargetPath(run)) {
@@ -221,7 +222,7 @@ PasswordResult SettlePassword(void (*askPassword)()) {
                          Password);
   };
   bool ok = Password[0] != 0 && tryPassword();
-  for (int attempt = 0; !ok && attempt < 3; ++attempt) {
+  for (int attempt = 0; !ok && askPassword != nullptr && attempt < 3; ++attempt) {
     askPassword();
     BufferToString(PasswordBuffer, uint32_t(PasswordLength), Password, sizeof Password);
     ok = tryPassword();
@@ -237,6 +238,35 @@ bool DecodeEntry() {
   else if (LocalHeader.Method == 8) InflateEntry();
   else return false;
   return (RunningCrc ^ 0xFFFFFFFF) == LocalHeader.Crc32;
+}
+
+namespace {
+
+// The silent run's list: every entry listed is selected until it comes out right.
+int32_t SilentListed, SilentDeselected;
+
+const RunUi SilentUi{
+    [](bool listOnly) {
+      if (listOnly) SilentListed = 0;
+      SilentDeselected = 0;
+    },
+    [] { return true; },
+    [](const char*, int32_t) { ++SilentListed; },
+    [](const char*, int32_t) { return true; },  // each entry is met once
+    [] { ++SilentDeselected; },
+    [] { return SilentListed - SilentDeselected; },
+    nullptr,
+    [] {},
+    [](const char*) {},
+    [] {},
+};
+
+}  // namespace
+
+void SilentExtraction() {
+  OverwriteMode = OverwriteAlways;
+  ExtractionRun(SilentUi, true);
+  ExtractionRun(SilentUi, false);
 }
 
 void ExtractionRun(const RunUi& ui, bool ListOnly) {

@@ -21,6 +21,7 @@ struct RunUi {
   void (*deselect)();         // the item at ListSearchIndex: its entry came out right or was skipped
   int32_t (*selectedCount)();
   // The password dialog: leaves what the user typed in PasswordBuffer and PasswordLength.
+  // Null where nobody can be asked: a refused password then fails only its own entry.
   void (*askPassword)();
   // The overwrite question about ExistingFileName: sets OverwriteAnswer (and maybe OverwriteMode).
   void (*askOverwrite)();
@@ -32,12 +33,18 @@ struct RunUi {
 
 void ExtractionRun(const RunUi& ui, bool ListOnly);
 
+// Extracts every entry as a.start does, with no window to serve: a listing, then an extraction
+// of everything listed, overwriting without asking, with no password prompt. The outcome is in
+// ExtractionOk and ExtractionFailed.
+void SilentExtraction();
+
 // Outcome of the password stage of an encrypted entry, positioned at its encryption header.
 enum class PasswordResult { Open, Refused, CutShort };
 
 // Reads the 12-byte encryption header and tests Password on it; while that fails, at most three
 // times, asks (askPassword) and tests what was typed. After Open the keys are ready for the data.
 // CutShort: the file ends inside the encryption header, so no password can be tested.
+// A null askPassword asks nothing.
 PasswordResult SettlePassword(void (*askPassword)());
 
 // Decodes the entry in LocalHeader from the archive position of its data (past the encryption

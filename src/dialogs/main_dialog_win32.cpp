@@ -11,42 +11,6 @@
 bool RunInProgress;
 static bool ExitRequested;  // Exit or the close box while a walk was under way
 
-// The directory proposed at start: the temporary directory with t.dir; otherwise the current
-// directory joined with the extract path of the options block, or with the program's own name
-// cut at its last '.'. An extract path holding a '\' stands alone. A proposal longer than
-// ExtractDir can hold is replaced by the current directory (or "." if even that is too long).
-static void ProposeExtractDir() {
-  char path[1024] = "";
-  if (OptTempDir) {
-    GetTempDirectory(path, sizeof path);
-  } else {
-    bool hasBackslash = false;
-    for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
-    if (hasBackslash) {
-      StrCopy(path, OptExtractPath, sizeof path);
-    } else {
-      const DWORD length = GetCurrentDirectoryA(sizeof path - 1, path);
-      if (length == 0 || length >= sizeof path - 1) path[0] = 0;
-      AddBackslash(path, sizeof path);
-      if (OptExtractPath[0] != 0) {
-        StrAppend(path, OptExtractPath, sizeof path);
-      } else {
-        char ownPath[MAX_PATH + 1];
-        const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-        ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
-        char name[FileNameSize];
-        ExtractFileName(ownPath, name, sizeof name);
-        for (uint32_t i = ZStrLength(name); i > 0; --i)
-          if (name[i - 1] == '.') { name[i - 1] = 0; break; }
-        StrAppend(path, name, sizeof path);
-      }
-    }
-  }
-  if (StrCopy(ExtractDir, path, ExtractDirSize)) return;
-  const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
-  if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
-}
-
 static void SelectAll(HWND window, BOOL select) {
   SendDlgItemMessageA(window, IDC_LIST, LB_SETSEL, select, -1);
 }

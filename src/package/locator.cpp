@@ -59,13 +59,13 @@ static void DumpOwnArchive(FileHandle f, int32_t offset, const char* ownPath) {
   if (copied.failed != CopySide::None) FATAL_ERROR(copied.error);
 }
 
-int32_t LocateArchive(const char* ownPath, const char* argument1) {
+int32_t LocateArchive(const char* ownPath, bool dump) {
   const FileHandle f = FileOpenRead(ownPath);
   if (f == NoFile) FatalFileError();
   const int32_t offset = FindArchiveOffset(f, 0);
   if (offset < 0) FatalFileError();
   if (offset != 0) {
-    if (StrEqual(argument1, "-z")) DumpOwnArchive(f, offset, ownPath);
+    if (dump) DumpOwnArchive(f, offset, ownPath);
     ReadPackageOptions(f, offset);
   }
   if (!FileClose(f)) FatalFileError();

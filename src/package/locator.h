@@ -9,11 +9,11 @@
 constexpr uint32_t LocatorBlockSize = 256;
 
 // Scans ownPath; returns the archive's offset (0 when none is attached) after reading the options
-// into the option members. With argument1 exactly "-z" the archive is dumped to ownPath minus its
+// into the option members. With dump (the command line's "-z") the archive is dumped to ownPath minus its
 // last four characters + "_.zip" ("Unable to rewrite..." when that file cannot be created).
 // Every other open, read, write, seek or close failure is fatal, and so is a write the system
 // cuts short (as DiskFullError).
-int32_t LocateArchive(const char* ownPath, const char* argument1);
+int32_t LocateArchive(const char* ownPath, bool dump);
 
 // Scans f from its current position, offset `from` (a multiple of 256), for the first block
 // at a multiple of 256 that begins with "PK\3\4" and returns its offset; 0 when none does (an

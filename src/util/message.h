@@ -8,4 +8,7 @@ constexpr uint32_t MsgOk = 0x00, MsgYesNo = 0x04;
 constexpr uint32_t MsgIconError = 0x10, MsgIconQuestion = 0x20, MsgIconWarning = 0x30, MsgIconInfo = 0x40;
 constexpr int MsgAnswerYes = 6, MsgAnswerNo = 7;
 
+// Shows a message box; while QuietMessages is set (a silent run) it shows nothing and answers
+// as if OK, or No to a question.
 int ShowMessage(const char* text, const char* caption, uint32_t style);
+extern bool QuietMessages;

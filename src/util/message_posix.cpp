@@ -2,7 +2,9 @@
 #include <cstdio>
 #include "util/message.h"
 
+bool QuietMessages;
+
 int ShowMessage(const char* text, const char* caption, uint32_t style) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
+  if (!QuietMessages) std::fprintf(stderr, "%s: %s\n", caption, text);
   return (style & 0x0F) == MsgYesNo ? MsgAnswerNo : 1;
 }

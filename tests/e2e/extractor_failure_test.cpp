@@ -26,7 +26,7 @@ TEST(ExtractorFailure, CrcMismatchLeavesTheItemHighlightedForARetry) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 2u) << "the last extraction left failures";
 }
 
-// Method 6: the file is created empty, the walk ends there and no closing message follows.
+// Method 6: no file is made for it, the walk ends there and no closing message follows.
 TEST(ExtractorFailure, UnsupportedMethodEndsTheWalkWithoutClosingMessage) {
   const std::string dir = support::FreshTestDir();
   const std::string target = JoinPath(dir, "pkg");
@@ -36,11 +36,7 @@ TEST(ExtractorFailure, UnsupportedMethodEndsTheWalkWithoutClosingMessage) {
   PressAndExpect(process, dialog, IDOK, "Unable to extract...", "Unsupported compression method",
                  ui::MessageIcon::Stop);
   ExpectOnlyTheMainDialog(process, dialog);
-  EXPECT_EQ(Below(target), (std::vector<std::string>{"before.txt", "imploded.dat"}));
-  // The file is closed once the message box has returned, a moment after it has gone.
-  std::string imploded = "?";
-  EXPECT_TRUE(WaitUntil([&] { return support::ReadWholeFile(JoinPath(target, "imploded.dat"), &imploded); }));
-  EXPECT_TRUE(imploded.empty());
+  EXPECT_EQ(Below(target), std::vector<std::string>{"before.txt"});
   EXPECT_EQ(Highlighted(dialog), (std::vector<std::string>{"after.txt", "imploded.dat"}));
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 2u) << "the last extraction left failures";

@@ -6,3 +6,18 @@ if(TARGET zelvix_e2e_tests)
   add_dependencies(zelvix_e2e_tests zelvix_real_archives)
   set_property(TEST e2e APPEND PROPERTY ENVIRONMENT "ZELVIX_PACK=${ZELVIX_PACK}")
 endif()
+
+# A package signed with Authenticode after it was built (the signature follows the archive):
+# the end-to-end tests run it, and zelvix-pack must list it.
+set(ZELVIX_SIGNED_PACKAGE ${ZELVIX_FIXTURES_DIR}/signed.exe)
+add_custom_command(OUTPUT ${ZELVIX_SIGNED_PACKAGE}
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/tools/make_signed_package.sh $<TARGET_FILE:zelvix>
+    ${ZELVIX_FIXTURES_DIR}/flat.zip ${ZELVIX_SIGNED_PACKAGE}
+  DEPENDS zelvix zelvix_fixtures ${PROJECT_SOURCE_DIR}/tests/tools/make_signed_package.sh
+  COMMENT "Signing a package (tests/tools/make_signed_package.sh)")
+add_custom_target(zelvix_signed_package ALL DEPENDS ${ZELVIX_SIGNED_PACKAGE})
+if(TARGET zelvix_e2e_tests)
+  add_dependencies(zelvix_e2e_tests zelvix_signed_package)
+endif()
+add_test(NAME signed_package_list COMMAND ${ZELVIX_PACK} --list ${ZELVIX_SIGNED_PACKAGE})
+set_tests_properties(signed_package_list PROPERTIES PASS_REGULAR_EXPRESSION "3 entries")

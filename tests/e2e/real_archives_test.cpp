@@ -178,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
         RealArchive{"bsdtar_deflate.zip", "", AllFiles}, RealArchive{"bsdtar_store.zip", "", AllFiles},
         // ZIP64: sizes in the extra field; deferred with 24-byte descriptors.
         RealArchive{"zip_zip64.zip", "", AllFiles}, RealArchive{"zip_zip64_stream.zip", "", AllFiles},
+        // Extended timestamps (UT): the files' times come from them.
+        RealArchive{"zip_times.zip", "", AllFiles},
         RealArchive{"pigz_text.zip", "", {"text.txt"}}, RealArchive{"pigz_empty.zip", "", {"empty.dat"}}),
     [](const ::testing::TestParamInfo<RealArchive>& info) {
       std::string name = info.param.file;
@@ -216,6 +218,34 @@ TEST(DamagedStream, ArchiveCutBeforeItsLastDescriptorNeverPassesAnEntryOffAsGood
     if (name != "sub/nested.txt") ExpectExtractedAsInput(outcome, name);
   }
   EXPECT_FALSE(support::FileExists(JoinPath(outcome.outDir, "sub\\nested.txt")));
+}
+
+// --- Methods the stub cannot decode -----------------------------------------------------------
+
+// AES encryption (method 99): said before any password prompt, no file made for it, the walk
+// ends there; silent, the same outcome is exit code 2 with no window.
+TEST(UndecodableMethod, AesArchiveIsRefusedBeforeAnyPasswordPrompt) {
+  const std::string dir = support::FreshTestDir();
+  std::string zip;
+  ASSERT_TRUE(support::ReadWholeFile(RealPath("7z_aes.zip"), &zip));
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, zip));
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  HWND dialog = ui::WaitForDialog(process, MainDialogCaption);
+  ASSERT_NE(dialog, nullptr) << ui::DescribeDialogs(process.Id());
+  EXPECT_TRUE(ui::SetControlText(dialog, PathEditId, JoinPath(dir, "out")));
+  EXPECT_TRUE(ui::PressButton(dialog, IDOK));
+  e2e::ExpectMessageBox(process, "Unable to extract...", "Unsupported compression method", ui::MessageIcon::Stop);
+  Sleep(1000);
+  EXPECT_EQ(ui::DialogsOf(process.Id()), std::vector<HWND>{dialog}) << ui::DescribeDialogs(process.Id());
+  EXPECT_FALSE(support::FileExists(JoinPath(dir, "out\\data.bin")));
+  EXPECT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 2u);
+
+  ui::Process silent;
+  ASSERT_TRUE(silent.Start(package, {"-s", "-p", Password}, dir)) << silent.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(silent), 2u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // probe program, as a user would see them.
 #include <cctype>
 #include "e2e_support.h"
+#include "extractor_support.h"
 
 using support::JoinPath;
 
@@ -131,6 +132,22 @@ TEST(PackageDump, CapitalZWritesNothing) {
   ExitFromMainDialog(process);
   EXPECT_FALSE(support::FileExists(JoinPath(dir, "pkg_.zip")));
   EXPECT_FALSE(support::DirectoryExists(JoinPath(dir, "pkg_.zip")));
+}
+
+// --- A package signed after it was built -----------------------------------------------------
+
+// The Authenticode signature follows the archive (tests/tools/make_signed_package.sh): the
+// package lists and extracts exactly as before.
+TEST(SignedPackage, ExtractsAsBefore) {
+  const std::string dir = support::FreshTestDir();
+  std::string signedPackage;
+  ASSERT_TRUE(support::ReadWholeFile(support::FixturePath("signed.exe"), &signedPackage));
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WriteFileBytes(package, signedPackage));
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {"-s"}, dir)) << process.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  ext::ExpectFixtureFiles("flat.zip", JoinPath(dir, "pkg"));
 }
 
 // --- Local headers and the fatal report, through the probe -----------------------------------

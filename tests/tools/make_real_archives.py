@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes, with the real archivers of this machine, the archives whose entry sizes are not (all)
 in the local headers' fixed fields: data descriptors after the data (flag bit 3) and ZIP64
-extended-information fields. The end-to-end tests attach each to the stub and extract it.
+extended-information fields; and one with extended timestamps, one encrypted with AES. The end-to-end tests attach each to the stub and extract it.
 
 Usage: make_real_archives.py OUTDIR
 
@@ -26,6 +26,8 @@ The archives, and what their local headers hold:
   python_stream.zip   zipfile on an unseekable stream: everything deferred, stored and deflated
   bsdtar_deflate.zip  bsdtar --format zip: sizes and CRC-32 deferred
   bsdtar_store.zip    bsdtar --format zip, stored: sizes in the header, CRC-32 0
+  zip_times.zip       zip to a file without -X: the extended-timestamp field (UT) in every header
+  7z_aes.zip          7z -tzip -mem=AES256: method 99 (AES encryption) on every file
   pigz_text.zip       pigz --zip: ZIP64 field of zeros, sizes in a 24-byte descriptor
   pigz_empty.zip      pigz --zip of the empty file: the descriptor right at the data's start
   stream_corrupt.zip  zip_stream.zip with one byte of text.txt's deflate data inverted
@@ -152,7 +154,7 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     outdir = os.path.abspath(sys.argv[1])
-    missing = [tool for tool in ("zip", "bsdtar", "pigz") if shutil.which(tool) is None]
+    missing = [tool for tool in ("zip", "bsdtar", "pigz", "7z") if shutil.which(tool) is None]
     if missing:
         sys.exit("make_real_archives: missing %s (tools/setup.sh installs them)" % ", ".join(missing))
     if os.path.isdir(outdir):
@@ -179,6 +181,10 @@ def main():
     run("bsdtar -c --format zip -f %s @%s" % (out("bsdtar_deflate.zip"), file_list), root, os.devnull)
     run("bsdtar -c --format zip --options zip:compression=store -f %s @%s" % (out("bsdtar_store.zip"), file_list),
         root, os.devnull)
+    # Without -X: the extended-timestamp field (UT) beside the DOS time, as zip writes by default.
+    run("zip -q -r %s %s" % (out("zip_times.zip"), inputs), root, os.devnull)
+    # AES-256 (method 99, the real method in extra field 0x9901): nothing the stub can decode.
+    run("7z a -tzip -mem=AES256 -p%s %s %s" % (PASSWORD, out("7z_aes.zip"), inputs), root, os.devnull)
     run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
     run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
 
@@ -203,9 +209,9 @@ def main():
 
     # Every archive but the damaged ones must test as good with zipfile. zip -fz to a pipe
     # writes a wrong central-directory end (the local records are sound): zipfile cannot open
-    # it, the stub never reads that part.
+    # it, the stub never reads that part. zipfile cannot decrypt AES either.
     for name in sorted(os.listdir(outdir)):
-        if name.endswith(".zip") and not name.startswith("stream_") and name != "zip_zip64_stream.zip":
+        if name.endswith(".zip") and not name.startswith("stream_") and name not in ("zip_zip64_stream.zip", "7z_aes.zip"):
             with zipfile.ZipFile(out(name)) as archive:
                 archive.setpassword(PASSWORD.encode())
                 assert archive.testzip() is None, name

@@ -106,17 +106,17 @@ protected:
 };
 
 TEST_F(LocatorTest, BareStubAndOddSizedFilesHaveNoArchive) {
-  EXPECT_EQ(LocateArchive(Write("stub.exe", Stub(20)).c_str(), ""), 0);
-  EXPECT_EQ(LocateArchive(Write("odd.exe", Stub(3) + "PK").c_str(), "-z"), 0);
+  EXPECT_EQ(LocateArchive(Write("stub.exe", Stub(20)).c_str(), false), 0);
+  EXPECT_EQ(LocateArchive(Write("odd.exe", Stub(3) + "PK").c_str(), true), 0);
   EXPECT_FALSE(OptAutoStart);
   EXPECT_STREQ(OptExtractPath, "");
   // A file that is itself a ZIP archive has no options block in front of it.
-  EXPECT_EQ(LocateArchive(Write("plain.zip", Archive(1000)).c_str(), ""), 0);
+  EXPECT_EQ(LocateArchive(Write("plain.zip", Archive(1000)).c_str(), false), 0);
 }
 
 TEST_F(LocatorTest, PackageGivesStubLengthPlusOptionsBlock) {
   const std::string path = Write("tools.exe", Stub(20) + Block("1010", "C:\\Setup") + Archive(700));
-  EXPECT_EQ(LocateArchive(path.c_str(), ""), 20 * 256 + 256);
+  EXPECT_EQ(LocateArchive(path.c_str(), false), 20 * 256 + 256);
   EXPECT_TRUE(OptAutoStart);
   EXPECT_TRUE(OptRunSetup);
   EXPECT_FALSE(OptAutoClose);
@@ -128,9 +128,9 @@ TEST_F(LocatorTest, DumpReproducesTheAppendedArchive) {
     const std::string zip = Archive(size);
     const std::string path = Write("pkg.exe", Stub(4) + Block("", "") + zip);
     ::unlink(dir_.Path("pkg_.zip").c_str());
-    EXPECT_EQ(LocateArchive(path.c_str(), "-Z"), 4 * 256 + 256);
-    EXPECT_FALSE(Exists(dir_.Path("pkg_.zip"))) << "the dump argument is case-sensitive";
-    EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
+    EXPECT_EQ(LocateArchive(path.c_str(), false), 4 * 256 + 256);
+    EXPECT_FALSE(Exists(dir_.Path("pkg_.zip")));
+    EXPECT_EQ(LocateArchive(path.c_str(), true), 4 * 256 + 256);
     EXPECT_EQ(ReadFile(dir_.Path("pkg_.zip")), Bytes(zip.begin(), zip.end())) << size;
   }
 }
@@ -138,7 +138,7 @@ TEST_F(LocatorTest, DumpReproducesTheAppendedArchive) {
 TEST_F(LocatorTest, DumpThatCannotBeCreatedLeavesTheResult) {
   const std::string path = Write("pkg.exe", Stub(4) + Block("0100", "x") + Archive(300));
   ASSERT_EQ(::mkdir(dir_.Path("pkg_.zip").c_str(), 0755), 0);  // a directory is in the way
-  EXPECT_EQ(LocateArchive(path.c_str(), "-z"), 4 * 256 + 256);
+  EXPECT_EQ(LocateArchive(path.c_str(), true), 4 * 256 + 256);
   EXPECT_TRUE(OptAutoClose);
   EXPECT_STREQ(OptExtractPath, "x");
 }
@@ -148,7 +148,7 @@ using LocatorDeathTest = LocatorTest;
 TEST_F(LocatorDeathTest, DumpThatCannotBeWrittenIsFatal) {
   const std::string path = Write("pkg.exe", Stub(4) + Block("", "") + Archive(300));
   ASSERT_EQ(::symlink("/dev/full", dir_.Path("pkg_.zip").c_str()), 0);  // created, but takes nothing
-  EXPECT_EXIT(LocateArchive(path.c_str(), "-z"), ::testing::ExitedWithCode(ENOSPC), "Runtime error +28 at");
+  EXPECT_EXIT(LocateArchive(path.c_str(), true), ::testing::ExitedWithCode(ENOSPC), "Runtime error +28 at");
 }
 
 TEST_F(LocatorTest, ScanStopsWhereBlockPositionsLeaveThirtyTwoBits) {

@@ -125,6 +125,33 @@ TEST(CommandLine, LongArgumentsAreCutToTheBuffer) {
   EXPECT_STREQ(out, "qqqqqqq");
 }
 
+TEST(CommandLine, PackageSwitchesInEitherFormAndCase) {
+  struct Case {
+    const char* line;
+    bool silent, help, dump;
+    const char* directory;
+    const char* password;
+  };
+  const Case cases[] = {
+      {"pkg.exe", false, false, false, "", ""},
+      {"pkg.exe -s", true, false, false, "", ""},
+      {"pkg.exe /S -d \"C:\\Program Files\\App\" /p \"two words\"", true, false, false,
+       "C:\\Program Files\\App", "two words"},
+      {"pkg.exe -z /D out -P pw -unknown extra", false, false, true, "out", "pw"},
+      {"pkg.exe -Z /z -zz -sd", false, false, false, "", ""},  // only "-z" as it is written
+      {"pkg.exe /? -h", false, true, false, "", ""},
+      {"pkg.exe -p", false, false, false, "", ""},  // a switch without its argument
+  };
+  for (const Case& c : cases) {
+    ReadPackageSwitches(c.line);
+    EXPECT_EQ(Switches.silent, c.silent) << c.line;
+    EXPECT_EQ(Switches.help, c.help) << c.line;
+    EXPECT_EQ(Switches.dump, c.dump) << c.line;
+    EXPECT_STREQ(Switches.directory, c.directory) << c.line;
+    EXPECT_STREQ(Switches.password, c.password) << c.line;
+  }
+}
+
 TEST(FatalReport, NumberRightAlignedBeforeAt) {
   char text[48];
   FormatRuntimeError(text, 203, 0x00401A2Bu);

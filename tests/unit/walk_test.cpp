@@ -19,6 +19,7 @@
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
+#include "util/message.h"
 #include "support/entry_runner.h"
 #include "support/temp_dir.h"
 
@@ -214,6 +215,7 @@ struct FakeDialog {
   std::vector<bool> selected;
   bool storedPaths = true;
   std::function<void()> onProgress;  // runs where the dialog would show "Extracting: "
+  int passwordPrompts = 0;
 };
 FakeDialog Fake;
 
@@ -243,7 +245,7 @@ const RunUi FakeUi{
     FakeIsSelected,
     [] { Fake.selected[size_t(ListSearchIndex)] = false; },
     [] { return int32_t(std::count(Fake.selected.begin(), Fake.selected.end(), true)); },
-    [] { PasswordLength = 0; },
+    [] { PasswordLength = 0, ++Fake.passwordPrompts; },
     [] { OverwriteAnswer = true; },
     [](const char*) { if (Fake.onProgress) Fake.onProgress(); },
     [] { Fake.storedPaths = false; },
@@ -308,6 +310,11 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
        false, {"d.txt"}, {"a.txt"}},
       {"output that cannot be closed", Stored("empty.txt", ""), {"empty.txt"}, true,
        "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"}, {"empty.txt"}},
+      {"AES entry (method 99) said before any prompt, and no file made for it",
+       Stored("a.txt", "A") + Header(FlagEncrypted, 13, "aes.bin", "", -1, 99, 0) + std::string(13, 'x') +
+           Stored("c.txt", "C"),
+       {"a.txt", "aes.bin", "c.txt"}, false, "Unable to extract...: Unsupported compression method\n", false,
+       {"aes.bin", "c.txt"}, {"a.txt"}, {"aes.bin"}},
       {"directory entries made with the stored paths", directories, {"f.txt"}, false, success, true, {},
        {"empty", "a/b", "f.txt"}, {"../x"}},
       {"directory entries not made without them", directories, {"f.txt"}, false, success, true, {}, {"f.txt"},
@@ -326,6 +333,7 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     EXPECT_EQ(RunOver(c.zip, false), c.messages);
     EXPECT_EQ(ExtractionOk, c.ok);
     EXPECT_EQ(ExtractionFailed, !c.left.empty()) << "the exit code 2";
+    EXPECT_EQ(Fake.passwordPrompts, 0);
     EXPECT_EQ(LeftSelected(), c.left);
     for (const std::string& name : c.written) EXPECT_TRUE(Exists(out_ + "/" + name)) << name;
     for (const std::string& name : c.absent) EXPECT_FALSE(Exists(out_ + "/" + name)) << name;
@@ -348,6 +356,22 @@ TEST_F(ExtractionRunTest, StoredTimesGoOnTheFilesWritten) {
   ASSERT_EQ(::stat((out_ + "/none.txt").c_str(), &info), 0);
   EXPECT_GT(info.st_mtime, 1615725296) << "the time of the extraction";
   EXPECT_TRUE(LeftSelected().empty());
+}
+
+// Silent: no prompt and no message; an entry whose password is not known fails alone, and the
+// walk goes on to the entries behind it.
+TEST_F(ExtractionRunTest, SilentRunFailsOnlyTheEntryWithoutItsPassword) {
+  const std::string locked = Header(FlagEncrypted, 12 + 1, "locked.txt", "", -1, 0, 0x12345678) + std::string(13, 'x');
+  Open(Stored("a.txt", "A") + locked + Stored("b.txt", "B") + Central);
+  QuietMessages = true;
+  testing::internal::CaptureStderr();
+  SilentExtraction();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  QuietMessages = false;
+  EXPECT_TRUE(ExtractionFailed);
+  EXPECT_FALSE(ExtractionOk);
+  EXPECT_TRUE(Exists(out_ + "/a.txt") && Exists(out_ + "/b.txt"));
+  EXPECT_FALSE(Exists(out_ + "/locked.txt"));
 }
 
 TEST_F(ExtractionRunTest, ListingThatMeetsAPositionBeyondTwoGibibytesEndsAsCorrupted) {
