@@ -8,6 +8,7 @@
 #include "archive/entry_time.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
+#include "inflate/bit_reader.h"
 #include "inflate/inflate.h"
 #include "inflate/stored_copy.h"
 #include "util/message.h"
@@ -91,6 +92,16 @@ Step PrepareTarget(Run& run, bool& skip) {
   return MakeTargetDirectory(run);
 }
 
+// The run whose entry is being decoded, for KeepAlive.
+const Run* CurrentRun;
+
+// The decoders' OutputProgress: how far the run has read into the package, for the window.
+void KeepAlive() {
+  const Run& run = *CurrentRun;
+  const int32_t consumed = int32_t(LocalHeader.CompressedSize) - (CompressedLeft > 0 ? CompressedLeft : 0);
+  run.ui.keepAlive(run.walk.dataPos + consumed);
+}
+
 // Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
 // matches and whose file closed cleanly counts as extracted.
 Step WriteEntry(Run& run) {
@@ -100,7 +111,10 @@ Step WriteEntry(Run& run) {
     return Step::NextEntry;
   }
   run.ui.showProgress(run.targetPath);
+  CurrentRun = &run;
+  OutputProgress = KeepAlive;
   bool good = DecodeEntry();
+  OutputProgress = nullptr;
   // The stored time goes on a file whose data came out right; a time the system refuses does
   // not fail the entry.
   if (good)
@@ -258,6 +272,7 @@ const RunUi SilentUi{
     nullptr,
     [] {},
     [](const char*) {},
+    [](int32_t) {},
     [] {},
 };
 

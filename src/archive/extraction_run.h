@@ -27,6 +27,9 @@ struct RunUi {
   void (*askOverwrite)();
   // Shows "Extracting: " and the target, and lets the window handle one pending message.
   void (*showProgress)(const char* targetPath);
+  // Called after each chunk written while an entry is decoded (32 KB at most apart); position:
+  // how far into the package the run has read. The window answers its messages here.
+  void (*keepAlive)(int32_t position);
   // After a run over an archive without stored directories: uncheck and disable the box.
   void (*disableStoredPaths)();
 };

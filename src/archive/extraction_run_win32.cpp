@@ -17,6 +17,9 @@ HWND List;
 // sorted ones arrive); extraction runs only.
 int32_t* ItemOfEntry;
 int32_t ItemCount;
+DWORD LastAnswered;    // when the window last handled its messages
+int32_t ArchiveBytes;  // from the archive's first byte to the end of the package
+char Caption[64];      // the dialog's own caption
 
 void MapListedEntries() {
   ItemCount = int32_t(SendMessageA(List, LB_GETCOUNT, 0, 0));
@@ -57,6 +60,7 @@ void AskOverwrite() { DialogBoxParamA(ModuleInstance, FILE_EXIST_DIALOG, nullptr
 // A dialog not on screen (with a.start the run happens while it initialises) leaves its status
 // line alone: laying the text out costs more than writing a small entry.
 void ShowProgress(const char* targetPath) {
+  LastAnswered = GetTickCount();
   if (IsWindowVisible(Dialog)) {
     char status[MaxPathLength + 16] = "Extracting: ";
     StrAppend(status, targetPath, sizeof status);
@@ -69,13 +73,31 @@ void ShowProgress(const char* targetPath) {
   }
 }
 
+// While an entry is decoded: at most every 50 ms, the share of the archive read so far in the
+// caption ("37% " before it, which the taskbar shows too), then every pending message, so the
+// window repaints and answers and is never taken for hung.
+void KeepAlive(int32_t position) {
+  if (GetTickCount() - LastAnswered < 50) return;
+  if (IsWindowVisible(Dialog) && ArchiveBytes > 0) {
+    char text[80];
+    wsprintfA(text, "%d%% %s", MulDiv(position - ArchiveOffset, 100, ArchiveBytes), Caption);
+    SetWindowTextA(Dialog, text);
+  }
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  LastAnswered = GetTickCount();
+}
+
 void DisableStoredPaths() {
   SendDlgItemMessageA(Dialog, IDC_STORED_PATHS, BM_SETCHECK, BST_UNCHECKED, 0);
   EnableWindow(GetDlgItem(Dialog, IDC_STORED_PATHS), FALSE);
 }
 
-constexpr RunUi MainDialogUi{Begin,        StoredPaths,  AddItem,      IsSelected,  Deselect,          SelectedCount,
-                             AskPassword,  AskOverwrite, ShowProgress, DisableStoredPaths};
+constexpr RunUi MainDialogUi{Begin,       StoredPaths,  AddItem,      IsSelected, Deselect,          SelectedCount,
+                             AskPassword, AskOverwrite, ShowProgress, KeepAlive,  DisableStoredPaths};
 
 }  // namespace
 
@@ -84,8 +106,11 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
   List = GetDlgItem(dialog, IDC_LIST);
   ItemOfEntry = nullptr;
   ItemCount = 0;
+  GetWindowTextA(dialog, Caption, sizeof Caption);
+  ArchiveBytes = int32_t(GetFileSize(reinterpret_cast<HANDLE>(ArchiveHandle), nullptr)) - ArchiveOffset;
   RunInProgress = true;
   ExtractionRun(MainDialogUi, ListOnly);
   RunInProgress = false;
+  SetWindowTextA(dialog, Caption);
   MemFree(ItemOfEntry);
 }

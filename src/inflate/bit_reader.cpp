@@ -15,6 +15,7 @@ uint8_t* Window;
 uint16_t WindowPos;
 uint32_t FillBits;
 bool InputOverrun;
+void (*OutputProgress)();
 
 const uint16_t MaskBits[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F, 0x003F,
                                0x007F, 0x00FF, 0x01FF, 0x03FF, 0x07FF, 0x0FFF, 0x1FFF,
@@ -58,6 +59,7 @@ void FlushWindow(uint32_t n) {
   int32_t written = FileWrite(OutputHandle, Window, n);
   if (written < 0) written = 0;
   UpdateCrc(Window, written, RunningCrc);
+  if (OutputProgress != nullptr) OutputProgress();
 }
 
 namespace {

@@ -47,8 +47,13 @@ inline void DumpBits(uint32_t n, uint32_t& bits, uint16_t& count) {
   count = uint16_t(count - n);
 }
 
+// Called, when set, after each chunk the decoders write (32 KB at most): the extraction run
+// keeps its window answering through it while one large entry is decoded.
+extern void (*OutputProgress)();
+
 // Writes Window[0..n-1] to OutputHandle and folds into RunningCrc the bytes the write reports
-// as written (a failed write counts as none), so a short write shows as a failed entry.
+// as written (a failed write counts as none), so a short write shows as a failed entry. Then
+// OutputProgress.
 void FlushWindow(uint32_t n);
 
 // Folds count bytes into the CRC-32 register crc (no preset, no complement); count <= 0 does

@@ -22,5 +22,6 @@ void CopyStoredEntry() {
     int32_t written = FileWrite(OutputHandle, buffer.get(), uint32_t(count));
     if (written < 0) written = 0;
     UpdateCrc(buffer.get(), written, RunningCrc);  // only what reached the file
+    if (OutputProgress != nullptr) OutputProgress();
   }
 }

@@ -149,3 +149,39 @@ TEST(ExtractorExtraction, ChosenItemsOfAnUnsortedArchiveAreTheOnesWritten) {
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
+
+// During one long entry (256 MB decoded) the window answers its messages within a second, and
+// its caption shows how much of the archive has been read; afterwards the caption is its own.
+TEST(ExtractorExtraction, WindowAnswersAndShowsProgressDuringALongEntry) {
+  const std::string dir = support::FreshTestDir();
+  std::string zip;
+  ASSERT_TRUE(support::ReadWholeFile(support::FixturePath("huge\\huge.zip"), &zip));
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, zip);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+  int answered = 0, withProgress = 0;
+  HWND closing = nullptr;
+  for (const ULONGLONG start = GetTickCount64(); closing == nullptr && GetTickCount64() - start < 120000;) {
+    char caption[64] = "";
+    DWORD_PTR length = 0;
+    const ULONGLONG asked = GetTickCount64();
+    const bool answer = SendMessageTimeoutA(dialog, WM_GETTEXT, sizeof caption, reinterpret_cast<LPARAM>(caption),
+                                            SMTO_ABORTIFHUNG, 1000, &length) != 0;
+    for (HWND window : ui::DialogsOf(process.Id()))
+      if (ui::WindowCaption(window) == SuccessCaption) closing = window;
+    if (closing != nullptr) break;
+    EXPECT_TRUE(answer && GetTickCount64() - asked <= 1000) << "no answer within a second";
+    answered += answer;
+    const std::string text = caption;
+    const size_t percent = text.find("% Zelvix ZIP Extractor");
+    if (percent != std::string::npos && percent > 0 && percent <= 3) ++withProgress;
+    Sleep(20);
+  }
+  ASSERT_NE(closing, nullptr) << ui::DescribeDialogs(process.Id());
+  EXPECT_GT(withProgress, 0) << "never a percentage in the caption (" << answered << " answers)";
+  EXPECT_TRUE(ui::PressButton(closing, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return ui::WindowCaption(dialog) == MainCaption; }));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

@@ -216,6 +216,7 @@ struct FakeDialog {
   bool storedPaths = true;
   std::function<void()> onProgress;  // runs where the dialog would show "Extracting: "
   int passwordPrompts = 0;
+  int32_t lastPosition = -1;  // the last position the decoders reported
 };
 FakeDialog Fake;
 
@@ -248,6 +249,7 @@ const RunUi FakeUi{
     [] { PasswordLength = 0, ++Fake.passwordPrompts; },
     [] { OverwriteAnswer = true; },
     [](const char*) { if (Fake.onProgress) Fake.onProgress(); },
+    [](int32_t position) { Fake.lastPosition = position; },
     [] { Fake.storedPaths = false; },
 };
 
@@ -344,8 +346,10 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
 // The time an entry states goes on its file; an invalid one leaves the file's own.
 TEST_F(ExtractionRunTest, StoredTimesGoOnTheFilesWritten) {
   const std::string noTime = Stored("none.txt", "n").replace(10, 4, LE32(0));  // DOS date and time 0
-  RunOver(Stored("ut.txt", "u", Timestamp(1, LE32(1615725296))) + Stored("dos.txt", "d") + noTime, true);
+  const std::string records = Stored("ut.txt", "u", Timestamp(1, LE32(1615725296))) + Stored("dos.txt", "d") + noTime;
+  RunOver(records, true);
   RunOver("", false);
+  EXPECT_EQ(Fake.lastPosition, int32_t(records.size())) << "the decoders' last report: the end of the data";
   tm local{};  // the headers' DOS time: 2025-04-01 12:00:00, local
   local.tm_year = 125, local.tm_mon = 3, local.tm_mday = 1, local.tm_hour = 12, local.tm_isdst = -1;
   struct stat info;
