@@ -140,6 +140,8 @@ TEST(ExtractorSwitches, SilentExtractionTellsOnlyThroughItsExitCode) {
       {"passwords not given", Fixture("encrypted_two.zip"), "", {"-s"}, 2, "pkg", {"plain.txt"}, false},
       {"one password given", Fixture("encrypted_two.zip"), "", {"-p", "alpha", "-s"}, 2, "pkg",
        {"first.txt", "plain.txt"}, false},
+      {"-d with a.start", Fixture("flat.zip"), "1000", {"-d", "there"}, 0, "there",
+       {"one.txt", "three.txt", "two.txt"}, false},
       {"-d and r.setup", FixtureRecords("flat.zip") + SetupRecords() + EndRecord(), "0010",
        {"/s", "/d", "other dir"}, 0, "other dir", {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"},
        true},
