@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <cstdint>
 
-
 extern HINSTANCE ModuleInstance;  // the module's own instance handle, used for every dialog
 extern HWND MainDialogHandle;     // the main dialog while it is shown
 
