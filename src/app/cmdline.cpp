@@ -1,26 +1,30 @@
 // Command-line splitting (see cmdline.h).
 #include "app/cmdline.h"
+#include "util/strings.h"
 
 static bool IsBlank(char c) { return c != 0 && uint8_t(c) <= ' '; }
 
-bool GetCommandArgument(const char* commandLine, int index, char* dest, uint32_t size) {
-  const char* p = commandLine;
-  if (size > 0) dest[0] = 0;
-  for (int current = 0;; ++current) {
-    while (IsBlank(*p)) ++p;
-    if (*p == 0) return false;
-    if (p[0] == '"' && p[1] == '"') p += 2;
-    uint32_t length = 0;
-    bool quoted = false;
-    for (; *p != 0 && (quoted || !IsBlank(*p)); ++p) {
-      if (*p == '"') quoted = !quoted;
-      else if (current == index && length + 1 < size) dest[length++] = *p;
-    }
-    if (current == index) {
-      if (size > 0) dest[length] = 0;
-      return true;
-    }
+// Copies the argument at or after p into dest (cut to size) and moves p past it; false, dest
+// untouched, when only blanks are left.
+static bool NextArgument(const char*& p, char* dest, uint32_t size) {
+  while (IsBlank(*p)) ++p;
+  if (*p == 0) return false;
+  if (p[0] == '"' && p[1] == '"') p += 2;
+  uint32_t length = 0;
+  bool quoted = false;
+  for (; *p != 0 && (quoted || !IsBlank(*p)); ++p) {
+    if (*p == '"') quoted = !quoted;
+    else if (length + 1 < size) dest[length++] = *p;
   }
+  if (size > 0) dest[length] = 0;
+  return true;
+}
+
+bool GetCommandArgument(const char* commandLine, int index, char* dest, uint32_t size) {
+  for (int current = 0; NextArgument(commandLine, dest, size); ++current)
+    if (current == index) return true;
+  if (size > 0) dest[0] = 0;
+  return false;
 }
 
 // Whether argument is the switch letter in its '-' or '/' form, in either case.
@@ -34,12 +38,20 @@ void ReadPackageSwitches(const char* commandLine) {
   PackageSwitches& out = Switches;
   out.silent = out.help = out.dump = false;
   out.directory[0] = out.password[0] = 0;
+  out.setupArguments = "";
   char argument[ArgumentSize];
-  for (int index = 1; GetCommandArgument(commandLine, index, argument, sizeof argument); ++index) {
+  const char* p = commandLine;
+  NextArgument(p, argument, sizeof argument);  // the program name
+  while (NextArgument(p, argument, sizeof argument)) {
+    if (StrEqual(argument, "--")) {
+      while (IsBlank(*p)) ++p;
+      out.setupArguments = p;
+      return;
+    }
     if (IsSwitch(argument, 's')) out.silent = true;
     else if (IsSwitch(argument, 'h') || IsSwitch(argument, '?')) out.help = true;
     else if (argument[0] == '-' && argument[1] == 'z' && argument[2] == 0) out.dump = true;
-    else if (IsSwitch(argument, 'd')) GetCommandArgument(commandLine, ++index, out.directory, sizeof out.directory);
-    else if (IsSwitch(argument, 'p')) GetCommandArgument(commandLine, ++index, out.password, sizeof out.password);
+    else if (IsSwitch(argument, 'd')) NextArgument(p, out.directory, sizeof out.directory);
+    else if (IsSwitch(argument, 'p')) NextArgument(p, out.password, sizeof out.password);
   }
 }

@@ -20,10 +20,12 @@ bool GetCommandArgument(const char* commandLine, int index, char* dest, uint32_t
 //   -d DIR        the extraction directory
 //   -p PASSWORD   tried first for every encrypted entry
 //   -? or -h      the list of switches
+//   --            ends the package's own arguments: the rest of the line is setup.exe's
 struct PackageSwitches {
   bool silent, help, dump;
   char directory[ArgumentSize];  // "" when not given
   char password[PasswordSize];   // "" when not given
+  const char* setupArguments;    // the command line's text after "--" and its blanks, or ""
 };
 extern PackageSwitches Switches;
 // Fills Switches from the command line (all off and empty first).

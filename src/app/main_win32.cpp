@@ -17,13 +17,15 @@
 
 HINSTANCE ModuleInstance;
 HWND MainDialogHandle;
+char OwnPath[MAX_PATH + 1];
 
 static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
 static const char SwitchesText[] =
     "-s\tsilent: no window; the exit code tells the outcome\r"
     "-d DIR\textract into DIR\r"
     "-p PASSWORD\ttry this password first\r"
-    "-z\talso write out the archive as <package>_.zip\r\r"
+    "-z\talso write out the archive as <package>_.zip\r"
+    "-- ARGS\tpass ARGS on to setup.exe\r\r"
     "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 files not extracted.";
 static const char UsageText[] =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
@@ -39,8 +41,13 @@ static void RestrictDllSearch() {
   SetDllDirectoryA("");
 }
 
+// The folder made for t.dir with its final backslash (as ExtractDir has it once a run has used
+// it), "" when none was made.
+static char PrivateDir[ExtractDirSize];
+
 // The directory proposed at start: the -d directory of the command line (made absolute from the
-// current directory); the temporary directory with t.dir; otherwise the current
+// current directory); with t.dir a new private folder inside the temporary directory, so that
+// nothing lands among other programs' files there; otherwise the current
 // directory joined with the extract path of the options block, or with the program's own name
 // cut at its last '.'. An extract path holding a '\' stands alone. A proposal longer than
 // ExtractDir can hold is replaced by the current directory (or "." if even that is too long).
@@ -50,7 +57,10 @@ void ProposeExtractDir() {
     const DWORD length = GetFullPathNameA(Switches.directory, sizeof path, path, nullptr);
     if (length == 0 || length >= sizeof path) path[0] = 0;
   } else if (OptTempDir) {
-    GetTempDirectory(path, sizeof path);
+    if (MakePrivateTempDirectory(path, sizeof path)) {
+      StrCopy(PrivateDir, path, sizeof PrivateDir);
+      AddBackslash(PrivateDir, sizeof PrivateDir);
+    }
   } else {
     bool hasBackslash = false;
     for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
@@ -63,11 +73,8 @@ void ProposeExtractDir() {
       if (OptExtractPath[0] != 0) {
         StrAppend(path, OptExtractPath, sizeof path);
       } else {
-        char ownPath[MAX_PATH + 1];
-        const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-        ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
         char name[FileNameSize];
-        ExtractFileName(ownPath, name, sizeof name);
+        ExtractFileName(OwnPath, name, sizeof name);
         for (uint32_t i = ZStrLength(name); i > 0; --i)
           if (name[i - 1] == '.') { name[i - 1] = 0; break; }
         StrAppend(path, name, sizeof path);
@@ -93,42 +100,73 @@ struct StartupResources {
   }
 };
 
-// Starts setup.exe from ExtractDir, which becomes the current directory it inherits. The full
-// path keeps the system from taking a setup.exe out of the package's own directory instead.
-static void RunSetup() {
+// Starts setup.exe from ExtractDir, which becomes the current directory it inherits, with the
+// arguments that followed "--". The full path keeps the system from taking a setup.exe out of
+// the package's own directory instead. An installer waits for it and returns its exit code.
+static uint32_t RunSetup(bool installer) {
   if (!SetCurrentDirectoryA(ExtractDir)) FatalFileError();
   char name[] = "setup.exe";
-  if (!PathExists(name)) return;
-  char command[MAX_PATH + 16] = "\"";
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, command + 1);
-  if (length == 0 || length >= MAX_PATH) return;
-  AddBackslash(command, sizeof command);
-  StrAppend(command, "setup.exe\"", sizeof command);
-  WinExec(command, SW_SHOWNORMAL);
+  if (!PathExists(name)) return 0;
+  char path[MAX_PATH + 16];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, path);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  AddBackslash(path, sizeof path);
+  StrAppend(path, name, sizeof path);
+  const uint32_t size = ZStrLength(path) + ZStrLength(Switches.setupArguments) + 4;
+  MemBlock command(size);
+  char* line = reinterpret_cast<char*>(command.get());
+  StrCopy(line, "\"", size);
+  StrAppend(line, path, size);
+  StrAppend(line, "\" ", size);
+  StrAppend(line, Switches.setupArguments, size);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(path, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return installer ? GetLastError() : 0;
+  DWORD exitCode = 0;
+  if (installer) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return exitCode;
+}
+
+// The private folder is an installer's scratch space when r.setup extracts into it: removed
+// with all it holds once setup.exe has ended (or the extraction failed). Otherwise it holds the
+// user's files and stays, unless nothing went into it.
+static void LeavePrivateDir(bool installer) {
+  PrivateDir[ZStrLength(PrivateDir) - 1] = 0;
+  char parent[ExtractDirSize];
+  ExtractFileDir(PrivateDir, parent, sizeof parent);
+  SetCurrentDirectoryA(parent);  // a current directory cannot be removed
+  if (installer) RemoveDirectoryTree(PrivateDir);
+  else RemoveDirectoryA(PrivateDir);
 }
 
 uint32_t RunProgram() {
   ModuleInstance = GetModuleHandleA(nullptr);
-  char ownPath[MAX_PATH + 1];
-  const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-  ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+  const DWORD ownLength = GetModuleFileNameA(nullptr, OwnPath, MAX_PATH);
+  OwnPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
   char argument1[ArgumentSize];
   GetCommandArgument(GetCommandLineA(), 1, argument1, sizeof argument1);
   ReadPackageSwitches(GetCommandLineA());
   QuietMessages = Switches.silent;
 
-  ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+  ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(OwnPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (ArchiveHandle == NoFile) {
     const DWORD error = GetLastError();
-    ShowMessage(ownPath, "Couldn't open...", MB_OK | MB_ICONHAND);
+    ShowMessage(OwnPath, "Couldn't open...", MB_OK | MB_ICONHAND);
     return error;
   }
   bool extractor = false;
   uint32_t exitCode = 0;
   {
     StartupResources resources;
-    ArchiveOffset = LocateArchive(ownPath, Switches.dump);
+    ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
     if (ArchiveOffset == 0) {
       if (argument1[0] != 0) exitCode = BuildPackage();
       else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -146,10 +184,14 @@ uint32_t RunProgram() {
     }
   }
   if (!extractor) return exitCode;
-  if (ExtractionOk && !ExtractionFailed && OptRunSetup) RunSetup();
   // 2 when the last extraction left entries not written and verified; leaving without an
-  // extraction, or after a sound one, is 0.
-  return ExtractionFailed ? 2 : 0;
+  // extraction, or after a sound one, is 0, or setup.exe's own code when it was waited for.
+  exitCode = ExtractionFailed ? 2 : 0;
+  AddBackslash(ExtractDir, ExtractDirSize);
+  const bool installer = OptRunSetup && PrivateDir[0] != 0 && StrEqual(ExtractDir, PrivateDir);
+  if (ExtractionOk && !ExtractionFailed && OptRunSetup) exitCode = RunSetup(installer);
+  if (PrivateDir[0] != 0) LeavePrivateDir(installer);
+  return exitCode;
 }
 
 extern "C" void __stdcall ZelvixEntry() {

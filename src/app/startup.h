@@ -6,6 +6,7 @@
 
 extern HINSTANCE ModuleInstance;  // the module's own instance handle, used for every dialog
 extern HWND MainDialogHandle;     // the main dialog while it is shown
+extern char OwnPath[MAX_PATH + 1];  // the program's own file, as the system names it
 
 // Sets ExtractDir to the directory proposed at start (the main dialog's and a silent run's).
 void ProposeExtractDir();

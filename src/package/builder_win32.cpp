@@ -39,13 +39,10 @@ uint32_t BuildPackage() {
 
   char packageName[ArgumentSize + PackageNameExtra];
   MakePackageName(zipName, packageName, sizeof packageName);
-  char ownPath[MAX_PATH + 1];
-  const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-  ownPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
 
   // Both outcomes are examined after the second call: a failed open of the own file is fatal
   // even when the package file has been created meanwhile (it stays, empty).
-  const FileHandle stub = FileOpenRead(ownPath);
+  const FileHandle stub = FileOpenRead(OwnPath);
   const DWORD openError = GetLastError();
   const FileHandle package = FileCreate(packageName);
   if (stub == NoFile) FATAL_ERROR(openError);

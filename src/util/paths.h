@@ -29,3 +29,13 @@ bool ForceDirectories(const char* dir);
 // The system's temporary directory (ending in '\'), or "" when it cannot be had or does not fit.
 // Windows only.
 void GetTempDirectory(char* dest, uint32_t size);
+
+// Makes a new directory inside the temporary directory, named "zelvix-" and 16 hexadecimal
+// digits from the system's random-number source, and names it in dest; a name that exists
+// already is drawn again. False when none could be made (dest then holds the last name drawn,
+// or "" without a temporary directory). Windows only.
+bool MakePrivateTempDirectory(char* dest, uint32_t size);
+
+// Removes dir and everything below it, as far as the system lets it: what cannot be removed
+// stays. Links to directories are removed, never followed. Windows only.
+void RemoveDirectoryTree(const char* dir);

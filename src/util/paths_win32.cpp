@@ -1,4 +1,5 @@
-// Existence tests, directory calls and the temporary directory of Windows (see paths.h).
+// Existence tests, directory calls, the temporary directory and private folders of Windows
+// (see paths.h).
 #include <windows.h>
 #include "util/paths.h"
 #include "util/strings.h"
@@ -37,4 +38,58 @@ void GetTempDirectory(char* dest, uint32_t size) {
   if (length == 0 || length > 1023) return;
   buffer[length] = 0;
   if (!StrCopy(dest, buffer, size)) dest[0] = 0;
+}
+
+// RtlGenRandom: the system's cryptographic random-number source, exported under this name.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
+
+bool MakePrivateTempDirectory(char* dest, uint32_t size) {
+  static const char Prefix[] = "zelvix-";
+  GetTempDirectory(dest, size);
+  const uint32_t base = ZStrLength(dest);
+  if (base == 0 || base + sizeof Prefix + 16 > size) return false;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    uint8_t random[8];
+    if (!SystemFunction036(random, sizeof random)) return false;
+    char* p = dest + base;
+    for (char c : Prefix) *p++ = c;
+    --p;
+    for (uint8_t byte : random) {
+      *p++ = "0123456789abcdef"[byte >> 4];
+      *p++ = "0123456789abcdef"[byte & 15];
+    }
+    *p = 0;
+    if (CreateDirectoryA(dest, nullptr)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+// Removes what lies below path (length characters of a buffer of size) and then path itself.
+static void RemoveBelow(char* path, uint32_t length, uint32_t size) {
+  WIN32_FIND_DATAA found;
+  if (length + 3 <= size) {
+    StrCopy(path + length, "\\*", 3);
+    const HANDLE search = FindFirstFileA(path, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const char* name = found.cFileName;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        if (!StrCopy(path + length + 1, name, size - length - 1)) continue;
+        const DWORD attributes = found.dwFileAttributes;
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(path);
+        else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) RemoveDirectoryA(path);
+        else RemoveBelow(path, length + 1 + ZStrLength(name), size);
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+  }
+  path[length] = 0;
+  RemoveDirectoryA(path);
+}
+
+void RemoveDirectoryTree(const char* dir) {
+  char path[1024];
+  if (StrCopy(path, dir, sizeof path)) RemoveBelow(path, ZStrLength(path), sizeof path);
 }

@@ -11,22 +11,50 @@ namespace {
 const char SetupRecord[] = "setup_ran.txt";
 
 // This very test program stands in for the package's setup.exe: started under that name it
-// writes its current directory into setup_ran.txt there and ends before any test runs.
+// writes its current directory and its arguments ("DIR|ARGS") into the file that
+// ZELVIX_SETUP_RECORD names, or into setup_ran.txt there, and ends with 7 before any test runs.
 const bool StartedAsSetup = [] {
   char path[MAX_PATH + 1] = "";
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   const char* name = std::strrchr(path, '\\');
   if (lstrcmpiA(name != nullptr ? name + 1 : path, "setup.exe") != 0) return false;
-  char current[MAX_PATH + 1];
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-  HANDLE file = CreateFileA(SetupRecord, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  char record[MAX_PATH + 1] = "";
+  if (GetEnvironmentVariableA("ZELVIX_SETUP_RECORD", record, MAX_PATH) == 0) lstrcpyA(record, SetupRecord);
+  std::string text(MAX_PATH, '\0');
+  text.resize(GetCurrentDirectoryA(MAX_PATH, &text[0]));
+  const char* args = GetCommandLineA();
+  for (bool quoted = false; *args != 0 && (quoted || *args != ' '); ++args) quoted ^= *args == '"';
+  while (*args == ' ') ++args;
+  text = text + "|" + args;
+  HANDLE file = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   if (file != INVALID_HANDLE_VALUE) {
-    WriteFile(file, current, length, &written, nullptr);
+    WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
     CloseHandle(file);
   }
-  ExitProcess(0);
+  ExitProcess(7);
 }();
+
+// Sets environment variables for the programs a test starts, and takes them back at its end.
+class ScopedEnvironment {
+public:
+  void Set(const char* name, const std::string& value) {
+    char old[1024];
+    const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+    saved_.push_back({name, length > 0 && length < sizeof old ? old : "", length > 0});
+    SetEnvironmentVariableA(name, value.c_str());
+  }
+  ~ScopedEnvironment() {
+    for (const Saved& s : saved_) SetEnvironmentVariableA(s.name, s.had ? s.value.c_str() : nullptr);
+  }
+private:
+  struct Saved {
+    const char* name;
+    std::string value;
+    bool had;
+  };
+  std::vector<Saved> saved_;
+};
 
 // Waits for the program's end without any window of it coming on screen; its exit code.
 DWORD ExitCodeWithoutWindows(ui::Process& process) {
@@ -74,7 +102,7 @@ TEST(ExtractorFlags, RunSetupStartsSetupFromTheExtractionDirectory) {
   ExpectFixtureFiles("flat.zip", target);
   const std::string record = JoinPath(target, SetupRecord);
   ASSERT_TRUE(WaitUntil([&] { return support::FileExists(record); }, 20000)) << "setup.exe did not run";
-  ASSERT_TRUE(WaitUntil([&] { return support::ReadFileBytes(record) == target; }, 5000))
+  ASSERT_TRUE(WaitUntil([&] { return support::ReadFileBytes(record) == target + "|"; }, 5000))
       << support::ReadFileBytes(record);
 }
 
@@ -176,4 +204,81 @@ TEST(ExtractorSwitches, DirectoryIsProposedAndHelpListsTheSwitches) {
   EXPECT_EQ(ui::ReadMessageBox(box).text.rfind("-s\tsilent", 0), 0u) << ui::ReadMessageBox(box).text;
   EXPECT_TRUE(ui::PressButton(box, IDOK));
   EXPECT_EQ(e2e::ExitCodeOf(help), 0u);
+}
+
+// --- Installers: t.dir --------------------------------------------------------------------------
+
+// r.setup and t.dir: extraction into a new folder inside the temporary directory, setup.exe run
+// there with the arguments after "--" and waited for, its exit code passed on, the folder gone
+// afterwards; after a failed extraction nothing runs and the folder goes too. Nothing is ever
+// left in the temporary directory itself.
+TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
+  struct Case {
+    const char* what;
+    std::string zip;
+    std::vector<std::string> args;
+    DWORD exitCode;
+    const char* setupArgs;  // nullptr: setup.exe must not run
+  };
+  const Case cases[] = {
+      {"sound archive", FixtureRecords("flat.zip") + SetupRecords() + EndRecord(),
+       {"--", "/quiet", "/norestart"}, 7, "/quiet /norestart"},
+      {"silent, no arguments", SetupRecords() + FixtureRecords("tree.zip") + EndRecord(), {"/s"}, 7, ""},
+      {"CRC failure", SetupRecords() + FixtureRecords("bad_crc.zip") + EndRecord(), {"-s", "--", "-x"}, 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = support::FreshTestDir();
+    const std::string temp = JoinPath(dir, "temp"), record = JoinPath(dir, "record.txt");
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    ScopedEnvironment environment;
+    environment.Set("TMP", temp);
+    environment.Set("TEMP", temp);
+    environment.Set("ZELVIX_SETUP_RECORD", record);
+    const std::string package = JoinPath(dir, "pkg.exe");
+    ASSERT_TRUE(support::WritePackage(package, c.zip, "1011"));
+    ui::Process process;
+    ASSERT_TRUE(process.Start(package, c.args, dir)) << process.LastError();
+    EXPECT_EQ(ExitCodeWithoutWindows(process), c.exitCode);
+    EXPECT_EQ(Below(temp), std::vector<std::string>{});
+    if (c.setupArgs == nullptr) {
+      EXPECT_FALSE(support::FileExists(record)) << "setup.exe ran after a failure";
+      continue;
+    }
+    const std::string ran = support::ReadFileBytes(record);
+    const std::string folder = ran.substr(0, ran.find('|'));
+    EXPECT_EQ(folder.rfind(temp + "\\zelvix-", 0), 0u) << ran;
+    EXPECT_EQ(folder.size(), temp.size() + 24) << ran;
+    EXPECT_EQ(ran.substr(folder.size()), std::string("|") + c.setupArgs);
+  }
+}
+
+// t.dir alone: each package makes a folder of its own (two started at once get two), the
+// dialog proposes it, and it keeps the extracted files.
+TEST(Installer, TempDirAloneKeepsItsOwnFolder) {
+  const std::string dir = support::FreshTestDir();
+  const std::string temp = JoinPath(dir, "temp");
+  ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+  ScopedEnvironment environment;
+  environment.Set("TMP", temp);
+  environment.Set("TEMP", temp);
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, Fixture("flat.zip"), "0001"));
+  ui::Process shown, silent;
+  ASSERT_TRUE(shown.Start(package, {}, dir)) << shown.LastError();
+  ASSERT_TRUE(silent.Start(package, {"-s"}, dir)) << silent.LastError();
+  HWND dialog = ui::WaitForDialog(shown, MainCaption);
+  ASSERT_NE(dialog, nullptr) << ui::DescribeDialogs(shown.Id());
+  const std::string proposed = ui::ControlText(dialog, PathEditId);
+  EXPECT_EQ(proposed.rfind(temp + "\\zelvix-", 0), 0u) << proposed;
+  ExtractExpectingSuccess(shown, dialog);
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(shown), 0u);
+  EXPECT_EQ(ExitCodeWithoutWindows(silent), 0u);
+  const std::vector<std::string> folders = Below(temp);
+  ASSERT_EQ(folders.size(), 8u) << "two folders of three files each";
+  for (const std::string& entry : folders) {
+    if (entry.back() == '/') ExpectFixtureFiles("flat.zip", JoinPath(temp, entry.substr(0, entry.size() - 1)));
+  }
+  EXPECT_TRUE(support::DirectoryExists(proposed));
 }

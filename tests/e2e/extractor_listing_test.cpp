@@ -90,8 +90,9 @@ TEST(ExtractorListing, BackslashedExtractPathIsUsedAsItIsAndEnterExtracts) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
 
-// With t.dir the temporary directory is proposed, whatever the extract path says.
-TEST(ExtractorListing, TempDirFlagProposesTheTemporaryDirectory) {
+// With t.dir a new folder inside the temporary directory is proposed, whatever the extract path
+// says; left without an extraction, it goes again.
+TEST(ExtractorListing, TempDirFlagProposesAFolderInsideTheTemporaryDirectory) {
   const std::string dir = support::FreshTestDir();
   char temp[MAX_PATH + 1];
   const DWORD length = GetTempPathA(MAX_PATH, temp);
@@ -100,10 +101,12 @@ TEST(ExtractorListing, TempDirFlagProposesTheTemporaryDirectory) {
   HWND dialog = StartPackage(process, dir, Fixture("flat.zip"), "0001", "Ignored");
   ASSERT_NE(dialog, nullptr);
   const std::string proposed = ui::ControlText(dialog, PathEditId);
-  EXPECT_EQ(proposed, std::string(temp, length));
-  EXPECT_EQ(proposed.back(), '\\');
+  EXPECT_EQ(proposed.rfind(std::string(temp, length) + "zelvix-", 0), 0u) << proposed;
+  EXPECT_EQ(proposed.size(), length + 23) << proposed;
+  EXPECT_TRUE(support::DirectoryExists(proposed));
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_FALSE(support::DirectoryExists(proposed));
 }
 
 // A listing that lists nothing (here: directory entries only, one of them ending in '\') says

@@ -131,6 +131,7 @@ TEST(CommandLine, PackageSwitchesInEitherFormAndCase) {
     bool silent, help, dump;
     const char* directory;
     const char* password;
+    const char* setupArguments = "";
   };
   const Case cases[] = {
       {"pkg.exe", false, false, false, "", ""},
@@ -141,6 +142,11 @@ TEST(CommandLine, PackageSwitchesInEitherFormAndCase) {
       {"pkg.exe -Z /z -zz -sd", false, false, false, "", ""},  // only "-z" as it is written
       {"pkg.exe /? -h", false, true, false, "", ""},
       {"pkg.exe -p", false, false, false, "", ""},  // a switch without its argument
+      // After "--" nothing is the package's: the rest goes to setup.exe as it was typed.
+      {"pkg.exe -s --  /quiet \"a  b\" -d x", true, false, false, "", "", "/quiet \"a  b\" -d x"},
+      {"\"--\" -- -s", false, false, false, "", "", "-s"},
+      {"pkg.exe -p -- --", false, false, false, "", "--"},  // "--" as a switch's argument
+      {"pkg.exe --x -- ", false, false, false, "", ""},
   };
   for (const Case& c : cases) {
     ReadPackageSwitches(c.line);
@@ -149,6 +155,7 @@ TEST(CommandLine, PackageSwitchesInEitherFormAndCase) {
     EXPECT_EQ(Switches.dump, c.dump) << c.line;
     EXPECT_STREQ(Switches.directory, c.directory) << c.line;
     EXPECT_STREQ(Switches.password, c.password) << c.line;
+    EXPECT_STREQ(Switches.setupArguments, c.setupArguments) << c.line;
   }
 }
 
