@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "app/state.h"
+#include "archive/crc32.h"
 #include "archive/data_descriptor.h"
+#include "archive/entry_name.h"
 #include "archive/entry_time.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
@@ -296,12 +298,19 @@ int List(const std::string& name) {
   // The package's own walk. Where the package would stop with its corrupted-archive message,
   // the listing says what is wrong instead.
   ArchiveHandle = f;
+  static uint32_t crcTable[CrcTableBlockSize / 4];
+  CrcTable = crcTable;
+  BuildCrcTable();
+  std::vector<char> decoded(DecodedNameSize(0xFFFF));
   EntryWalk walk;
   StartWalk(walk, offset);
   int entries = 0;
   std::string problem;
   while (NextEntry(walk)) {
-    const std::string entryName(reinterpret_cast<const char*>(walk.name), LocalHeader.NameLength);
+    // Names as the package shows them, in UTF-8.
+    DecodeEntryName(walk.name, LocalHeader.NameLength, LocalHeader.Flags, walk.extra, LocalHeader.ExtraLength,
+                    decoded.data(), uint32_t(decoded.size()));
+    const std::string entryName(decoded.data());
     const char* method = MethodName(LocalHeader.Method);
     const std::string methodText = method != nullptr ? method : "method " + std::to_string(LocalHeader.Method);
     std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %-20s  %s\n", methodText.c_str(), LocalHeader.CompressedSize,

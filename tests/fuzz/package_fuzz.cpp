@@ -1,17 +1,20 @@
 // Fuzz target over whole packages (or bare archives): the entry walk over every entry, each one
 // extracted to memory as the extraction run does it (password "secret" for encrypted entries:
-// the one of the seed archives). Properties: walk and decoders end (libFuzzer's timeout), stay
-// inside their buffers (the sanitizers), and an entry that passes its check really has the
-// CRC-32 its header or descriptor states: the bytes written hash to it.
+// the one of the seed archives), its name decoded and judged. Properties: walk and decoders end
+// (libFuzzer's timeout), stay inside their buffers (the sanitizers), every decoded name is
+// valid UTF-8, and an entry that passes its check really has the CRC-32 its header or
+// descriptor states: the bytes written hash to it.
 #include <zlib.h>
 #include <cstdio>
 #include <cstdlib>
+#include "archive/entry_name.h"
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
 #include "fuzz_io.h"
 #include "package/locator.h"
 #include "util/strings.h"
+#include "util/text.h"
 
 namespace {
 
@@ -32,7 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t offset = FindArchiveOffset(package, 0);
   EntryWalk walk;
   if (!StartWalk(walk, offset)) abort();
+  static std::vector<char> name(DecodedNameSize(0xFFFF));
   while (NextEntry(walk)) {
+    DecodeEntryName(walk.name, LocalHeader.NameLength, LocalHeader.Flags, walk.extra, LocalHeader.ExtraLength,
+                    name.data(), uint32_t(name.size()));
+    if (!IsValidUtf8(reinterpret_cast<const uint8_t*>(name.data()), ZStrLength(name.data()))) {
+      std::fprintf(stderr, "a decoded name is not UTF-8\n");
+      abort();
+    }
+    IsSafeEntryName(name.data());
     if (!walk.endKnown) continue;  // never extracted; the walk ends after it
     SeekArchive(walk.dataPos);
     if ((LocalHeader.Flags & FlagEncrypted) && SettlePassword(TypeThePassword) != PasswordResult::Open) continue;
