@@ -21,12 +21,12 @@ char OwnPath[MAX_PATH + 1];
 
 static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
 static const char SwitchesText[] =
-    "-s\tsilent: no window; the exit code tells the outcome\r"
+    "-s\tsilent: no window, only the exit code\r"
     "-d DIR\textract into DIR\r"
     "-p PASSWORD\ttry this password first\r"
-    "-z\talso write out the archive as <package>_.zip\r"
-    "-- ARGS\tpass ARGS on to setup.exe\r\r"
-    "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 files not extracted.";
+    "-z\talso write the archive to <package>_.zip\r"
+    "-- ARGS\tgive ARGS to setup.exe\r\r"
+    "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 not all extracted.";
 static const char UsageText[] =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
 
@@ -107,22 +107,21 @@ static uint32_t RunSetup(bool installer) {
   if (!SetCurrentDirectoryA(ExtractDir)) FatalFileError();
   char name[] = "setup.exe";
   if (!PathExists(name)) return 0;
-  char path[MAX_PATH + 16];
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, path);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  AddBackslash(path, sizeof path);
-  StrAppend(path, name, sizeof path);
-  const uint32_t size = ZStrLength(path) + ZStrLength(Switches.setupArguments) + 4;
+  // The command line: the quoted full path, which the system takes as the program without any
+  // search, then the arguments.
+  const uint32_t size = MAX_PATH + 16 + ZStrLength(Switches.setupArguments);
   MemBlock command(size);
   char* line = reinterpret_cast<char*>(command.get());
-  StrCopy(line, "\"", size);
-  StrAppend(line, path, size);
-  StrAppend(line, "\" ", size);
+  line[0] = '"';
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, line + 1);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  AddBackslash(line, size);
+  StrAppend(line, "setup.exe\" ", size);
   StrAppend(line, Switches.setupArguments, size);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(path, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return installer ? GetLastError() : 0;
   DWORD exitCode = 0;
   if (installer) {

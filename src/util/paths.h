@@ -31,7 +31,7 @@ bool ForceDirectories(const char* dir);
 void GetTempDirectory(char* dest, uint32_t size);
 
 // Makes a new directory inside the temporary directory, named "zelvix-" and 16 hexadecimal
-// digits from the system's random-number source, and names it in dest; a name that exists
+// digits (upper case) from the system's random-number source, and names it in dest; a name that exists
 // already is drawn again. False when none could be made (dest then holds the last name drawn,
 // or "" without a temporary directory). Windows only.
 bool MakePrivateTempDirectory(char* dest, uint32_t size);

@@ -55,8 +55,8 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
     for (char c : Prefix) *p++ = c;
     --p;
     for (uint8_t byte : random) {
-      *p++ = "0123456789abcdef"[byte >> 4];
-      *p++ = "0123456789abcdef"[byte & 15];
+      *p++ = "0123456789ABCDEF"[byte >> 4];
+      *p++ = "0123456789ABCDEF"[byte & 15];
     }
     *p = 0;
     if (CreateDirectoryA(dest, nullptr)) return true;
