@@ -51,10 +51,24 @@ __attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, 
 // a call per code costs more than the bytes they add.
 #define ZELVIX_HOT __attribute__((always_inline)) inline
 
-// NeedBits on a block decoder's locals: the same bytes in the same order (one at a time, only
-// while k < n), taken straight from InputBuffer while at least two are buffered.
+inline uint32_t Load4(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+// NeedBits on a block decoder's locals: the same bits in the same order. While four bytes are
+// buffered, whole bytes are added at once until k is 24 or more (the bits beyond n wait in the
+// buffer for the next code, as the bytes beyond k do: a stored block takes them from there);
+// near the chunk's end one byte at a time, only while k < n. n is at most 24 everywhere.
 ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in, const uint8_t*& end) {
   if (k >= n) return true;
+  if (end - in >= 4) {
+    b |= Load4(in) << k;
+    in += (31 - k) >> 3;
+    k |= 24;
+    return true;
+  }
   if (end - in >= 2) {
     b |= uint32_t(*in++) << k;
     k += 8;
@@ -108,11 +122,6 @@ inline uint64_t Load8(const uint8_t* p) {
   return v;
 }
 inline void Store8(uint8_t* p, uint64_t v) { memcpy(p, &v, 8); }
-inline uint32_t Load4(const uint8_t* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
 inline void Store4(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
 
 // Copies n bytes forward with the result of a byte-by-byte copy: where the source is fewer
