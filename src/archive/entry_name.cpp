@@ -76,9 +76,11 @@ bool IsSafeEntryName(const char* name) {
   for (const char* p = name;; ++p) {
     if (*p != 0 && IsForbiddenCharacter(*p)) return false;
     if (*p == 0 || IsPathSeparator(*p)) {
-      // An empty component (a directory entry's final separator) stands for nothing. One ending
-      // in a dot or a blank covers the parent directory in all its forms ("..", ". .", ".. ").
-      if (p > component && (p[-1] == '.' || p[-1] == ' ' || IsDeviceName(component, p))) return false;
+      // An empty component (a directory entry's final separator) and "." (as in bsdtar's
+      // "./dir/file") stand for the directory they are in. Any other ending in a dot or a blank
+      // is refused: that covers the parent directory in all its forms ("..", ". .", ".. ").
+      const bool here = p == component || (p == component + 1 && *component == '.');
+      if (!here && (p[-1] == '.' || p[-1] == ' ' || IsDeviceName(component, p))) return false;
       if (*p == 0) return true;
       component = p + 1;
     }

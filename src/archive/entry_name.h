@@ -21,6 +21,7 @@ bool DecodeEntryName(const uint8_t* name, uint32_t length, uint16_t flags, const
 // False for a name that must not become a path: one that could reach outside the directory it
 // is joined to (a leading '\' or '/', a parent component such as ".." or ". ."), or a component
 // Windows cannot hold as a plain file name: a device name (CON, PRN, AUX, NUL, COM1-COM9,
-// LPT1-LPT9, CONIN$, CONOUT$, with or without an extension), one ending in a dot or a blank, one
-// holding a control character or one of < > : " | ? *.
+// LPT1-LPT9, CONIN$, CONOUT$, with or without an extension), one ending in a dot or a blank
+// ("." alone excepted: it names the directory it stands in), one holding a control character
+// or one of < > : " | ? *.
 bool IsSafeEntryName(const char* name);
