@@ -44,6 +44,11 @@ TEST(BareStub, WithoutArgumentExplainsHowToMakeAPackage) {
                         ui::MessageIcon::Exclamation);
   EXPECT_EQ(e2e::ExitCodeOf(stub), 0u);
   EXPECT_TRUE(ui::DialogsOf(stub.Id()).empty());
+  // The dialog's icon, as the stub loads it (its image is stored PNG-compressed).
+  const HMODULE module = LoadLibraryExA(support::StubPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(LoadIconA(module, "MainIcon"), nullptr);
+  FreeLibrary(module);
 }
 
 // --- Dump of the attached archive -----------------------------------------------------------
