@@ -4,6 +4,7 @@
 #include "app/state.h"
 
 uint32_t CrcSlices[CrcSliceCount][256];
+uint32_t CrcSkipLane[32];
 
 void BuildCrcTable() {
   for (uint32_t i = 0; i < 256; ++i) {
@@ -18,6 +19,14 @@ void BuildCrcTable() {
       const uint32_t v = CrcSlices[j - 1][i];
       CrcSlices[j][i] = CrcSlices[0][v & 0xFF] ^ (v >> 8);
     }
+  // Each single bit carried over the lane's length, sixteen zero bytes per slice step.
+  for (uint32_t bit = 0; bit < 32; ++bit) {
+    uint32_t v = 1u << bit;
+    for (uint32_t n = 0; n < CrcLane / 16; ++n)
+      v = CrcSlices[15][v & 0xFF] ^ CrcSlices[14][(v >> 8) & 0xFF] ^ CrcSlices[13][(v >> 16) & 0xFF] ^
+          CrcSlices[12][v >> 24];
+    CrcSkipLane[bit] = v;
+  }
 }
 
 uint32_t CrcStep(uint8_t b, uint32_t crc) {

@@ -11,7 +11,14 @@ constexpr uint32_t CrcPolynomial = 0xEDB88320;
 constexpr uint32_t CrcSliceCount = 16;
 extern uint32_t CrcSlices[CrcSliceCount][256];
 
-// Fills the 256 entries of the block CrcTable points to, and CrcSlices.
+// Two lanes of 16 KB each: CrcLane bytes are folded in two independent registers at once (one
+// alone waits on its table lookups), the first then carried over the second lane's length.
+// Zero bytes act on the register linearly: CrcSkipLane[i] is the register 1 << i after CrcLane
+// zero bytes, and any register's result is the sum of those of its bits.
+constexpr uint32_t CrcLane = 16384;
+extern uint32_t CrcSkipLane[32];
+
+// Fills the 256 entries of the block CrcTable points to, CrcSlices and CrcSkipLane.
 void BuildCrcTable();
 
 // The register after one more byte: table[(crc ^ b) & 0xFF] ^ (crc >> 8).

@@ -39,6 +39,13 @@ TEST(CrcFold, EveryLengthAndAlignmentMatchesZlib) {
       const uint32_t expected = ~uint32_t(crc32(~0x12345678u, data.data() + offset, uInt(n)));
       ASSERT_EQ(crc, expected) << "offset " << offset << " length " << n;
     }
+  // Around the two-lane size (a window) and its multiples, where the lanes are joined.
+  const Bytes big = MakeData(DataKind::Random, 3 * 32768 + 40, 6);
+  for (int32_t n : {32767, 32768, 32769, 32768 + 15, 65536, 65536 + 17, 3 * 32768 + 40}) {
+    uint32_t crc = 0x12345678;
+    UpdateCrc(big.data(), n, crc);
+    ASSERT_EQ(crc, ~uint32_t(crc32(~0x12345678u, big.data(), uInt(n)))) << "length " << n;
+  }
 }
 
 TEST(CrcFold, NothingOrNegativeCountLeavesTheRegister) {
