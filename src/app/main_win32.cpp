@@ -49,18 +49,18 @@ static char PrivateDir[ExtractDirSize];
 // current directory); with t.dir a new private folder inside the temporary directory, so that
 // nothing lands among other programs' files there; otherwise the current
 // directory joined with the extract path of the options block, or with the program's own name
-// cut at its last '.'. An extract path holding a '\' stands alone. A proposal longer than
-// ExtractDir can hold is replaced by the current directory (or "." if even that is too long).
+// cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
+// longer than ExtractDir can hold is replaced by the current directory (or "." if even that is
+// too long).
 void ProposeExtractDir() {
   char path[1024] = "";
   if (Switches.directory[0] != 0) {
     const DWORD length = GetFullPathNameA(Switches.directory, sizeof path, path, nullptr);
     if (length == 0 || length >= sizeof path) path[0] = 0;
   } else if (OptTempDir) {
-    if (MakePrivateTempDirectory(path, sizeof path)) {
-      StrCopy(PrivateDir, path, sizeof PrivateDir);
-      AddBackslash(PrivateDir, sizeof PrivateDir);
-    }
+    if (MakePrivateTempDirectory(path, sizeof path) &&
+        !(StrCopy(PrivateDir, path, sizeof PrivateDir) && AddBackslash(PrivateDir, sizeof PrivateDir)))
+      PrivateDir[0] = 0;
   } else {
     bool hasBackslash = false;
     for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
@@ -81,7 +81,7 @@ void ProposeExtractDir() {
       }
     }
   }
-  if (StrCopy(ExtractDir, path, ExtractDirSize)) return;
+  if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return;
   const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
   if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
 }

@@ -32,8 +32,9 @@ void GetTempDirectory(char* dest, uint32_t size);
 
 // Makes a new directory inside the temporary directory, named "zelvix-" and 16 hexadecimal
 // digits (upper case) from the system's random-number source, and names it in dest; a name that exists
-// already is drawn again. False when none could be made (dest then holds the last name drawn,
-// or "" without a temporary directory). Windows only.
+// already is drawn again. False when none could be made: dest then holds the last name drawn
+// (the system refused to make it), or "" (no temporary directory, no random number, or every
+// name drawn taken). Windows only.
 bool MakePrivateTempDirectory(char* dest, uint32_t size);
 
 // Removes dir and everything below it, as far as the system lets it: what cannot be removed

@@ -47,10 +47,9 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
   static const char Prefix[] = "zelvix-";
   GetTempDirectory(dest, size);
   const uint32_t base = ZStrLength(dest);
-  if (base == 0 || base + sizeof Prefix + 16 > size) return false;
   for (int attempt = 0; attempt < 16; ++attempt) {
     uint8_t random[8];
-    if (!SystemFunction036(random, sizeof random)) return false;
+    if (base == 0 || base + sizeof Prefix + 16 > size || !SystemFunction036(random, sizeof random)) break;
     char* p = dest + base;
     for (char c : Prefix) *p++ = c;
     --p;
@@ -62,6 +61,7 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
     if (CreateDirectoryA(dest, nullptr)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
+  dest[0] = 0;  // never the temporary directory itself
   return false;
 }
 
