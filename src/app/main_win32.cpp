@@ -13,11 +13,13 @@
 #include "util/message.h"
 #include "util/paths.h"
 #include "util/strings.h"
+#include "util/wide_win32.h"
 #include "resource.h"
 
 HINSTANCE ModuleInstance;
 HWND MainDialogHandle;
-char OwnPath[MAX_PATH + 1];
+char OwnPath[OwnPathSize];
+char CommandLine[CommandLineSize];
 
 static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
 static const char SwitchesText[] =
@@ -53,37 +55,37 @@ static char PrivateDir[ExtractDirSize];
 // longer than ExtractDir can hold is replaced by the current directory (or "." if even that is
 // too long).
 void ProposeExtractDir() {
-  char path[1024] = "";
+  MemBlock block(ExtractDirSize);
+  char* path = reinterpret_cast<char*>(block.get());
+  const uint32_t size = ExtractDirSize;
+  path[0] = 0;
   if (Switches.directory[0] != 0) {
-    const DWORD length = GetFullPathNameA(Switches.directory, sizeof path, path, nullptr);
-    if (length == 0 || length >= sizeof path) path[0] = 0;
+    if (!StrCopy(path, Switches.directory, size) || !MakeAbsolute(path, size)) path[0] = 0;
   } else if (OptTempDir) {
-    if (MakePrivateTempDirectory(path, sizeof path) &&
+    if (MakePrivateTempDirectory(path, size) &&
         !(StrCopy(PrivateDir, path, sizeof PrivateDir) && AddBackslash(PrivateDir, sizeof PrivateDir)))
       PrivateDir[0] = 0;
   } else {
     bool hasBackslash = false;
     for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
     if (hasBackslash) {
-      StrCopy(path, OptExtractPath, sizeof path);
+      StrCopy(path, OptExtractPath, size);
     } else {
-      const DWORD length = GetCurrentDirectoryA(sizeof path - 1, path);
-      if (length == 0 || length >= sizeof path - 1) path[0] = 0;
-      AddBackslash(path, sizeof path);
+      GetCurrentDir(path, size);
+      AddBackslash(path, size);
       if (OptExtractPath[0] != 0) {
-        StrAppend(path, OptExtractPath, sizeof path);
+        StrAppend(path, OptExtractPath, size);
       } else {
         char name[FileNameSize];
         ExtractFileName(OwnPath, name, sizeof name);
         for (uint32_t i = ZStrLength(name); i > 0; --i)
           if (name[i - 1] == '.') { name[i - 1] = 0; break; }
-        StrAppend(path, name, sizeof path);
+        StrAppend(path, name, size);
       }
     }
   }
   if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return;
-  const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
-  if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
+  if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
 }
 
 // Closes the package file and frees the CRC-32 table however the run below it ends.
@@ -104,24 +106,23 @@ struct StartupResources {
 // arguments that followed "--". The full path keeps the system from taking a setup.exe out of
 // the package's own directory instead. An installer waits for it and returns its exit code.
 static uint32_t RunSetup(bool installer) {
-  if (!SetCurrentDirectoryA(ExtractDir)) FatalFileError();
+  if (!SetCurrentDir(ExtractDir)) FatalFileError();
   char name[] = "setup.exe";
   if (!PathExists(name)) return 0;
-  // The command line: the quoted full path, which the system takes as the program without any
-  // search, then the arguments.
-  const uint32_t size = MAX_PATH + 16 + ZStrLength(Switches.setupArguments);
+  // The command line: the quoted full path (ExtractDir is absolute and ends in a backslash once
+  // an extraction has used it), which the system takes as the program without any search, then
+  // the arguments.
+  const uint32_t size = ZStrLength(ExtractDir) + ZStrLength(Switches.setupArguments) + 16;
   MemBlock command(size);
   char* line = reinterpret_cast<char*>(command.get());
-  line[0] = '"';
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, line + 1);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  AddBackslash(line, size);
+  StrCopy(line, "\"", size);
+  StrAppend(line, ExtractDir, size);
   StrAppend(line, "setup.exe\" ", size);
   StrAppend(line, Switches.setupArguments, size);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(nullptr, Wide(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return installer ? GetLastError() : 0;
   DWORD exitCode = 0;
   if (installer) {
@@ -137,25 +138,31 @@ static uint32_t RunSetup(bool installer) {
 // with all it holds once setup.exe has ended (or the extraction failed). Otherwise it holds the
 // user's files and stays, unless nothing went into it.
 static void LeavePrivateDir(bool installer) {
-  PrivateDir[ZStrLength(PrivateDir) - 1] = 0;
-  char parent[ExtractDirSize];
-  ExtractFileDir(PrivateDir, parent, sizeof parent);
-  SetCurrentDirectoryA(parent);  // a current directory cannot be removed
+  // A current directory cannot be removed: the temporary directory becomes it (the folder's
+  // path up to the backslash before its name).
+  char* name = PrivateDir + ZStrLength(PrivateDir) - 1;
+  *name = 0;
+  while (name[-1] != '\\') --name;
+  const char first = *name;
+  *name = 0;
+  SetCurrentDir(PrivateDir);
+  *name = first;
   if (installer) RemoveDirectoryTree(PrivateDir);
-  else RemoveDirectoryA(PrivateDir);
+  else RemoveDirectoryW(WidePath(PrivateDir));
 }
 
 uint32_t RunProgram() {
   ModuleInstance = GetModuleHandleA(nullptr);
-  const DWORD ownLength = GetModuleFileNameA(nullptr, OwnPath, MAX_PATH);
-  OwnPath[ownLength <= MAX_PATH ? ownLength : MAX_PATH] = 0;
+  const DWORD ownLength = GetModuleFileNameW(nullptr, WideResult, WideUnits);
+  ToUtf8(WideResult, ownLength < WideUnits ? int(ownLength) : 0, OwnPath, sizeof OwnPath);
+  ToUtf8(GetCommandLineW(), -1, CommandLine, sizeof CommandLine);
   char argument1[ArgumentSize];
-  GetCommandArgument(GetCommandLineA(), 1, argument1, sizeof argument1);
-  ReadPackageSwitches(GetCommandLineA());
+  GetCommandArgument(CommandLine, 1, argument1, sizeof argument1);
+  ReadPackageSwitches(CommandLine);
   QuietMessages = Switches.silent;
 
-  ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileA(OwnPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ArchiveHandle = reinterpret_cast<FileHandle>(CreateFileW(WidePath(OwnPath), GENERIC_READ, FILE_SHARE_READ,
+                                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (ArchiveHandle == NoFile) {
     const DWORD error = GetLastError();
     ShowMessage(OwnPath, "Couldn't open...", MB_OK | MB_ICONHAND);
@@ -172,12 +179,14 @@ uint32_t RunProgram() {
     } else if (Switches.help) {
       ShowMessage(SwitchesText, UsageCaption, MB_OK | MB_ICONINFORMATION);
     } else {
-      StrCopy(Password, Switches.password, sizeof Password);
+      // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
+      ToAnsi(Switches.password, Password, sizeof Password);
+      if (!StrEqual(Password, Switches.password)) StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
       if (Switches.silent) {
         ProposeExtractDir();
         SilentExtraction();
       } else {
-        DialogBoxParamA(ModuleInstance, MAIN_DIALOG, nullptr, MainDlgProc, 0);
+        DialogBoxParamW(ModuleInstance, L"" MAIN_DIALOG, nullptr, MainDlgProc, 0);
       }
       extractor = true;
     }

@@ -23,6 +23,7 @@ DecryptionKeys CryptKeys;
 char Password[PasswordSize];
 char PasswordBuffer[PasswordBufferSize];
 int32_t PasswordLength;
+char PasswordUtf8[PasswordSize];
 
 char ExtractDir[ExtractDirSize];
 bool ArchiveHasPaths;
@@ -49,6 +50,7 @@ void ResetExtractorState() {
   Clear(Password);
   Clear(PasswordBuffer);
   PasswordLength = 0;
+  Clear(PasswordUtf8);
   Clear(ExtractDir);
   ArchiveHasPaths = false;
   OverwriteMode = OverwriteAlways;

@@ -5,11 +5,11 @@
 #include "archive/local_header.h"
 #include "util/file_io.h"
 
-constexpr uint32_t ExtractDirSize = 256;        // 255 characters and the terminating zero
+constexpr uint32_t ExtractDirSize = 32768;      // 32,767 bytes of UTF-8 and the terminating zero
 constexpr uint32_t OptExtractPathSize = 242;    // the options block yields at most 241 characters
-constexpr uint32_t PasswordBufferSize = 25;     // the password dialog takes at most 24 characters
+constexpr uint32_t PasswordBufferSize = 49;     // 24 typed characters, up to two bytes each
 constexpr uint32_t PasswordSize = 128;          // a password: typed, or a longer one given with -p
-constexpr uint32_t FileNameSize = 256;          // a file-name part: at most 255 characters
+constexpr uint32_t FileNameSize = 1024;         // a file-name part: 255 UTF-16 units, in UTF-8
 
 enum OverwritePolicy : uint8_t { OverwriteAlways = 0, OverwriteSkip = 1, OverwriteAsk = 2 };
 
@@ -42,6 +42,9 @@ extern DecryptionKeys CryptKeys;
 extern char Password[PasswordSize];
 extern char PasswordBuffer[PasswordBufferSize];
 extern int32_t PasswordLength;
+// The same password in UTF-8 when that differs from Password's bytes (which are in the ANSI
+// code page, as Windows archivers encrypt with them); tried second, within the same attempt.
+extern char PasswordUtf8[PasswordSize];
 
 // User choices.
 extern char ExtractDir[ExtractDirSize];

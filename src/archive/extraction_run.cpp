@@ -2,6 +2,7 @@
 // is deselected when its entry was written with a good CRC-32 and closed, or skipped under the
 // overwrite policy, so the items left selected are the failures and the entries not reached.
 #include "archive/extraction_run.h"
+#include <new>
 #include "app/state.h"
 #include "archive/decrypt.h"
 #include "archive/entry_name.h"
@@ -14,11 +15,14 @@
 #include "util/message.h"
 #include "util/paths.h"
 #include "util/strings.h"
+#include "util/text.h"
 
 namespace {
 
-constexpr uint32_t NameBufferSize = 258;      // names of up to 257 bytes are taken whole
+constexpr uint32_t NameBufferSize = 65536;     // decoded names, in UTF-8
 constexpr uint32_t TargetPathSize = ExtractDirSize + NameBufferSize + 2;
+// The longest path the system takes, in UTF-16 units, less the "\\?\" in front of it.
+constexpr uint32_t MaxTargetUnits = 32767 - 4;
 
 enum class Step { NextEntry, EndWalk, EndWithoutClosing };
 
@@ -30,8 +34,10 @@ struct Run {
   bool anySelected = false; // extraction runs: some item was selected at the start
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   EntryWalk walk;
+  bool nameDecoded = false;  // entryName holds the whole name
   char entryName[NameBufferSize];
   char targetPath[TargetPathSize];
+  char directory[TargetPathSize];
   char madeDirectory[TargetPathSize] = "";  // the directory last found or made for an entry
 };
 
@@ -43,27 +49,27 @@ bool HasPathSeparator(const char* name) {
   return false;
 }
 
-// Whether the entry's name may become a path: not cut to the buffer, and not one that could
-// leave the extraction directory.
-bool NameCanBeWritten(const Run& run) {
-  return LocalHeader.NameLength < NameBufferSize && IsSafeEntryName(run.entryName);
-}
+// Whether the entry's name may become a path: decoded whole, and not one that could leave the
+// extraction directory or that Windows cannot hold.
+bool NameCanBeWritten(const Run& run) { return run.nameDecoded && IsSafeEntryName(run.entryName); }
 
-// Joins ExtractDir and the entry name. False when the result cannot be a file name for the
-// system (ExtractDir without room for its backslash, or a path of MaxPathLength characters or more).
+// Joins ExtractDir (made absolute: the system takes long paths only so) and the entry name.
+// False when the result cannot be a file name for the system (ExtractDir without room for its
+// backslash, or a path longer than the system takes).
 bool BuildTargetPath(Run& run) {
+  MakeAbsolute(ExtractDir, ExtractDirSize);
   const bool fits = AddBackslash(ExtractDir, ExtractDirSize);
   StrCopy(run.targetPath, ExtractDir, TargetPathSize);
   if (!fits) StrAppend(run.targetPath, "\\", TargetPathSize);
   StrAppend(run.targetPath, run.entryName, TargetPathSize);
-  return ZStrLength(run.targetPath) < MaxPathLength;
+  return Utf16Length(run.targetPath) <= MaxTargetUnits;
 }
 
 // Finds or makes the directory of run.targetPath (backslashed): the part before its last
 // separator, so "dir\sub\" for a directory entry gives "dir\sub" itself.
 Step MakeTargetDirectory(Run& run) {
-  char directory[TargetPathSize];
-  ExtractFileDir(run.targetPath, directory, sizeof directory);
+  char* directory = run.directory;
+  ExtractFileDir(run.targetPath, directory, TargetPathSize);
   if (run.madeDirectory[0] != 0 && StrEqual(directory, run.madeDirectory)) return Step::NextEntry;
   if (!ForceDirectories(directory) && !PathExists(directory)) {
     Message(directory, "Error Changing Dir", MsgIconWarning);
@@ -175,17 +181,14 @@ Step MakeEntryDirectory(Run& run) {
 }
 
 Step HandleEntry(Run& run) {
-  BufferToString(reinterpret_cast<const char*>(run.walk.name), LocalHeader.NameLength, run.entryName, NameBufferSize);
+  run.nameDecoded = DecodeEntryName(run.walk.name, LocalHeader.NameLength, LocalHeader.Flags, run.walk.extra,
+                                    LocalHeader.ExtraLength, run.entryName, NameBufferSize);
   if (run.entryName[0] == 0) {
     Message("Error retreiving filename.", "Zelvix error", MsgIconError);
     return Step::EndWithoutClosing;
   }
   if (!ArchiveHasPaths && HasPathSeparator(run.entryName)) ArchiveHasPaths = true;
-  if (!run.ui.storedPaths()) {
-    char fileName[FileNameSize];
-    ExtractFileName(run.entryName, fileName, sizeof fileName);
-    StrCopy(run.entryName, fileName, NameBufferSize);
-  }
+  if (!run.ui.storedPaths()) ExtractFileName(run.entryName, run.entryName, NameBufferSize);  // copied forward
   // Directory entries end in a separator and are never listed.
   const uint32_t length = ZStrLength(run.entryName);
   const bool listed = length > 0 && !IsPathSeparator(run.entryName[length - 1]);
@@ -233,15 +236,18 @@ PasswordResult SettlePassword(void (*askPassword)()) {
     return PasswordResult::CutShort;
   for (uint32_t i = 0; i < EncryptionHeaderSize; ++i) headerBuffer[EncryptionHeaderSize + i] = headerBuffer[i];
   const uint32_t timeAndDate = LocalHeader.ModTime + 65536u * LocalHeader.ModDate;
-  auto tryPassword = [&] {
+  auto tryPassword = [&](const char* password) {
     return DecryptHeader(headerBuffer, EncryptionHeaderSize, LocalHeader.Flags, LocalHeader.Crc32, timeAndDate,
-                         Password);
+                         password);
   };
-  bool ok = Password[0] != 0 && tryPassword();
+  // Writers differ in the bytes they encrypt with: the ANSI code page, or UTF-8.
+  auto tryBoth = [&] { return tryPassword(Password) || (PasswordUtf8[0] != 0 && tryPassword(PasswordUtf8)); };
+  bool ok = Password[0] != 0 && tryBoth();
   for (int attempt = 0; !ok && askPassword != nullptr && attempt < 3; ++attempt) {
+    PasswordUtf8[0] = 0;
     askPassword();
     BufferToString(PasswordBuffer, uint32_t(PasswordLength), Password, sizeof Password);
-    ok = tryPassword();
+    ok = tryBoth();
   }
   return ok ? PasswordResult::Open : PasswordResult::Refused;
 }
@@ -286,8 +292,9 @@ void SilentExtraction() {
   ExtractionRun(SilentUi, false);
 }
 
-void ExtractionRun(const RunUi& ui, bool ListOnly) {
-  Run run(ui, ListOnly);
+namespace {
+
+void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   if (!StartWalk(run.walk, ArchiveOffset)) {
     Message("Error finding attached archive.", "Zelvix error", MsgIconError);
     return;
@@ -304,4 +311,13 @@ void ExtractionRun(const RunUi& ui, bool ListOnly) {
   // Whatever ended the walk, the items still selected are entries not written and verified.
   if (run.anySelected) ExtractionFailed = ui.selectedCount() > 0;
   CloseRun(run, step);
+}
+
+}  // namespace
+
+void ExtractionRun(const RunUi& ui, bool ListOnly) {
+  MemBlock block(sizeof(Run));  // names and paths of any length: too large for the stack
+  Run& run = *new (block.get()) Run(ui, ListOnly);
+  WalkAndHandle(run, ui, ListOnly);
+  run.~Run();
 }

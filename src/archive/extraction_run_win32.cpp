@@ -8,6 +8,7 @@
 #include "util/memory.h"
 #include "util/paths.h"
 #include "util/strings.h"
+#include "util/wide_win32.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ int32_t* ItemOfEntry;
 int32_t ItemCount;
 DWORD LastAnswered;    // when the window last handled its messages
 int32_t ArchiveBytes;  // from the archive's first byte to the end of the package
-char Caption[64];      // the dialog's own caption
+WCHAR Caption[64];     // the dialog's own caption
 
 void MapListedEntries() {
   ItemCount = int32_t(SendMessageA(List, LB_GETCOUNT, 0, 0));
@@ -40,7 +41,7 @@ void Begin(bool listOnly) {
 bool StoredPaths() { return SendDlgItemMessageA(Dialog, IDC_STORED_PATHS, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void AddItem(const char* name, int32_t ordinal) {
-  const LRESULT item = SendMessageA(List, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  const LRESULT item = SendMessageW(List, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name)));
   if (item >= 0) SendMessageA(List, LB_SETITEMDATA, WPARAM(item), ordinal);
 }
 
@@ -52,9 +53,20 @@ void Deselect() { SendMessageA(List, LB_SETSEL, FALSE, ListSearchIndex); }
 
 int32_t SelectedCount() { return int32_t(SendMessageA(List, LB_GETSELCOUNT, 0, 0)); }
 
-void AskPassword() { DialogBoxParamA(ModuleInstance, PWD_DIALOG, nullptr, PwdDlgProc, 0); }
+void AskPassword() { DialogBoxParamW(ModuleInstance, L"" PWD_DIALOG, nullptr, PwdDlgProc, 0); }
 
-void AskOverwrite() { DialogBoxParamA(ModuleInstance, FILE_EXIST_DIALOG, nullptr, FileExistDlgProc, 0); }
+void AskOverwrite() { DialogBoxParamW(ModuleInstance, L"" FILE_EXIST_DIALOG, nullptr, FileExistDlgProc, 0); }
+
+// Hands every pending message (or only the first) to its window, characters typed in any
+// language included.
+void Pump(bool all) {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    if (!all) return;
+  }
+}
 
 // The status line, then one pending window message, so the dialog stays alive between entries.
 // A dialog not on screen (with a.start the run happens while it initialises) leaves its status
@@ -62,15 +74,14 @@ void AskOverwrite() { DialogBoxParamA(ModuleInstance, FILE_EXIST_DIALOG, nullptr
 void ShowProgress(const char* targetPath) {
   LastAnswered = GetTickCount();
   if (IsWindowVisible(Dialog)) {
-    char status[MaxPathLength + 16] = "Extracting: ";
-    StrAppend(status, targetPath, sizeof status);
-    SetDlgItemTextA(Dialog, IDC_STATUS, status);
+    const uint32_t size = ZStrLength(targetPath) + 16;
+    MemBlock block(size);
+    char* status = reinterpret_cast<char*>(block.get());
+    StrCopy(status, "Extracting: ", size);
+    StrAppend(status, targetPath, size);
+    SetItemText(Dialog, IDC_STATUS, status);
   }
-  MSG message;
-  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  Pump(false);
 }
 
 // While an entry is decoded: at most every 50 ms, the share of the archive read so far in the
@@ -79,15 +90,11 @@ void ShowProgress(const char* targetPath) {
 void KeepAlive(int32_t position) {
   if (GetTickCount() - LastAnswered < 50) return;
   if (IsWindowVisible(Dialog) && ArchiveBytes > 0) {
-    char text[80];
-    wsprintfA(text, "%d%% %s", MulDiv(position - ArchiveOffset, 100, ArchiveBytes), Caption);
-    SetWindowTextA(Dialog, text);
+    WCHAR text[80];
+    wsprintfW(text, L"%d%% %s", MulDiv(position - ArchiveOffset, 100, ArchiveBytes), Caption);
+    SetWindowTextW(Dialog, text);
   }
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  Pump(true);
   LastAnswered = GetTickCount();
 }
 
@@ -106,11 +113,11 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
   List = GetDlgItem(dialog, IDC_LIST);
   ItemOfEntry = nullptr;
   ItemCount = 0;
-  GetWindowTextA(dialog, Caption, sizeof Caption);
+  GetWindowTextW(dialog, Caption, 64);
   ArchiveBytes = int32_t(GetFileSize(reinterpret_cast<HANDLE>(ArchiveHandle), nullptr)) - ArchiveOffset;
   RunInProgress = true;
   ExtractionRun(MainDialogUi, ListOnly);
   RunInProgress = false;
-  SetWindowTextA(dialog, Caption);
+  SetWindowTextW(dialog, Caption);
   MemFree(ItemOfEntry);
 }

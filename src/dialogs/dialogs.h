@@ -11,6 +11,10 @@ INT_PTR CALLBACK PwdDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // Puts a window in the middle of the whole screen (not the work area), size and z-order kept.
 void CenterWindow(HWND window);
 
+// A control's text, in UTF-8 (the dialogs are Unicode windows). GetItemText cuts at size bytes.
+void SetItemText(HWND window, int id, const char* text);
+void GetItemText(HWND window, int id, char* dest, uint32_t size);
+
 // Finds name (case-insensitive, whole item) in the list box, starting after ListSearchIndex and
 // wrapping around; stores the index found (or -1) in ListSearchIndex and tells whether that
 // item is selected. likely: the item the listing made for this entry, or -1; it only spares

@@ -25,7 +25,7 @@ INT_PTR CALLBACK FileExistDlgProc(HWND window, UINT message, WPARAM wParam, LPAR
     char question[FileNameSize + 32];
     StrCopy(question, ExistingFileName, sizeof question);
     StrAppend(question, "...already exists, overwrite?", sizeof question);
-    SetDlgItemTextA(window, IDC_QUESTION, question);
+    SetItemText(window, IDC_QUESTION, question);
     return 0;
   }
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

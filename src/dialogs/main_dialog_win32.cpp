@@ -20,7 +20,7 @@ static void OnInitDialog(HWND window) {
   SetClassLongA(window, GCL_HICON, LONG(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleInstance, MAIN_ICON))));
   SetFocus(GetDlgItem(window, IDC_PATH_EDIT));
   ProposeExtractDir();
-  SetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir);
+  SetItemText(window, IDC_PATH_EDIT, ExtractDir);
   SendDlgItemMessageA(window, IDC_PATH_EDIT, EM_SETSEL, 0, 0x7FFF);
   SendDlgItemMessageA(window, IDC_OVERWRITE, BM_SETCHECK, BST_CHECKED, 0);
   OverwriteMode = OverwriteAlways;
@@ -38,18 +38,17 @@ static void OnInitDialog(HWND window) {
 
 // Both return whether they ended the dialog.
 static bool OnExit(HWND window) {
-  GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
-  if (PathExists(ExtractDir)) SetCurrentDirectoryA(ExtractDir);
+  GetItemText(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
+  if (PathExists(ExtractDir)) SetCurrentDir(ExtractDir);
   EndDialog(window, 2);
   return true;
 }
 
 static bool OnExtract(HWND window) {
-  GetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
+  GetItemText(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
   if (ExtractDir[0] == 0) {
-    const DWORD length = GetCurrentDirectoryA(ExtractDirSize, ExtractDir);
-    if (length == 0 || length >= ExtractDirSize) StrCopy(ExtractDir, ".", ExtractDirSize);
-    SetDlgItemTextA(window, IDC_PATH_EDIT, ExtractDir);
+    if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+    SetItemText(window, IDC_PATH_EDIT, ExtractDir);
   }
   ExtractionRun(window, false);
   if (ExitRequested) return OnExit(window);

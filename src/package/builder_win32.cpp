@@ -7,7 +7,9 @@
 #include "package/builder.h"
 #include "package/options_block.h"
 #include "util/fatal.h"
+#include "util/message.h"
 #include "util/paths.h"
+#include "util/wide_win32.h"
 
 // The portable part joins the stub's build through this file (the stub's core list does not
 // name builder.cpp); native builds compile it on its own.
@@ -17,12 +19,12 @@ static const char ExtPathTooLongText[] =
     "The extract path has more than 243 characters. No package was written.";
 
 uint32_t BuildPackage() {
-  const char* commandLine = GetCommandLineA();
+  const char* commandLine = CommandLine;
   char zipName[ArgumentSize];
   GetCommandArgument(commandLine, 1, zipName, sizeof zipName);
   // PathExists turns '/' into '\' in zipName, so the package name below has backslashes.
   if (!PathExists(zipName)) {
-    MessageBoxA(nullptr, zipName, "No input file...", MB_OK);
+    ShowMessage(zipName, "No input file...", MB_OK);
     return ERROR_FILE_NOT_FOUND;
   }
 
@@ -33,7 +35,7 @@ uint32_t BuildPackage() {
   GetCommandArgument(commandLine, 3, extPath, sizeof extPath);
   uint8_t block[OptionsBlockSize];
   if (!ComposeOptionsBlock(options, extPath, block)) {
-    MessageBoxA(nullptr, ExtPathTooLongText, ExtPathTooLongCaption, MB_OK | MB_ICONHAND);
+    ShowMessage(ExtPathTooLongText, ExtPathTooLongCaption, MB_OK | MB_ICONHAND);
     return ERROR_FILENAME_EXCED_RANGE;
   }
 
@@ -51,7 +53,7 @@ uint32_t BuildPackage() {
     // write sharing.
     const DWORD createError = GetLastError();
     FileClose(stub);
-    MessageBoxA(nullptr, packageName, "Unable to rewrite...", MB_OK);
+    ShowMessage(packageName, "Unable to rewrite...", MB_OK);
     return createError;
   }
 
@@ -61,8 +63,7 @@ uint32_t BuildPackage() {
   const PackageResult written = WritePackage(stub, package, block, zipName);
   if (written.failed != PackageFile::None) FATAL_ERROR(written.error);
 
-  if (MessageBoxA(nullptr, packageName, "Created EXE file - Do yo want to test it ?",
-                  MB_YESNO | MB_ICONQUESTION) == IDYES)
-    ShellExecuteA(nullptr, "open", packageName, nullptr, nullptr, SW_SHOWNORMAL);
+  if (ShowMessage(packageName, "Created EXE file - Do yo want to test it ?", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    ShellExecuteW(nullptr, L"open", Wide(packageName), nullptr, nullptr, SW_SHOWNORMAL);
   return 0;
 }

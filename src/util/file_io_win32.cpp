@@ -1,22 +1,23 @@
 // File access seam over Win32 handles.
 #include <windows.h>
 #include "util/file_io.h"
+#include "util/wide_win32.h"
 
 static HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 
 FileHandle FileOpenRead(const char* name) {
-  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle FileCreate(const char* name) {
-  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_READ | GENERIC_WRITE,
                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle FileCreateOutput(const char* name) {
-  return reinterpret_cast<FileHandle>(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

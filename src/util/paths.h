@@ -4,16 +4,9 @@
 #pragma once
 #include <cstdint>
 
-// Targets of this length or longer are not handed to the system.
-constexpr uint32_t MaxPathLength = 260;
-
-// Room for the search pattern of a path that ends in a backslash: up to 252 characters of path,
-// "*.*" and the terminating zero.
-constexpr uint32_t PatternBufferSize = 255;
-
 // Whether a file or directory answers to the path. A path ending in '\' is searched as the path
-// without it followed by "*.*" (so C:\dir\ is found by C:\dir*.*); a path too long for that
-// pattern answers false. Otherwise every '/' of buffer is turned into '\' in place first.
+// without it followed by "*.*" (so C:\dir\ is found by C:\dir*.*). Otherwise every '/' of
+// buffer is turned into '\' in place first.
 bool PathExists(char* buffer);
 
 // Whether the system reports path as a directory (a quick test; PathExists is the thorough one).
@@ -29,6 +22,14 @@ bool ForceDirectories(const char* dir);
 // The system's temporary directory (ending in '\'), or "" when it cannot be had or does not fit.
 // Windows only.
 void GetTempDirectory(char* dest, uint32_t size);
+// The current directory; false, dest "", when it cannot be had or does not fit. Windows only.
+bool GetCurrentDir(char* dest, uint32_t size);
+// Makes the current directory; false when the system refuses. Windows only.
+bool SetCurrentDir(const char* path);
+
+// Makes path absolute (from the current directory) and plain: no "." or ".." components, one
+// separator between components; false, path unchanged, when that fails or does not fit in size.
+bool MakeAbsolute(char* path, uint32_t size);
 
 // Makes a new directory inside the temporary directory, named "zelvix-" and 16 hexadecimal
 // digits (upper case) from the system's random-number source, and names it in dest; a name that exists

@@ -1,6 +1,8 @@
 // Existence tests and directory calls of native builds (see paths.h): '\' becomes '/' at the
 // system call, so paths built for Windows name the same files here.
 #include <sys/stat.h>
+#include <unistd.h>
+#include <string>
 #include "util/paths.h"
 #include "util/strings.h"
 #include "util/system_path_posix.h"
@@ -20,3 +22,11 @@ bool IsDirectory(const char* path) {
 }
 
 bool MakeDirectory(const char* path) { return mkdir(SystemPath(path).c_str(), 0755) == 0; }
+
+bool MakeAbsolute(char* path, uint32_t size) {
+  if (IsPathSeparator(path[0])) return true;
+  char current[4096];
+  if (getcwd(current, sizeof current) == nullptr) return false;
+  const std::string full = std::string(current) + "/" + path;
+  return full.size() < size && StrCopy(path, full.c_str(), size);
+}

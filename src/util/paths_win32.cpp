@@ -3,41 +3,53 @@
 #include <windows.h>
 #include "util/paths.h"
 #include "util/strings.h"
+#include "util/wide_win32.h"
 
 bool PathExists(char* buffer) {
-  const uint32_t length = ZStrLength(buffer);
-  if (length == 0) return false;
-  char pattern[PatternBufferSize];
-  const char* search = buffer;
-  if (buffer[length - 1] == '\\') {
-    // The path without its backslash, then "*.*": length - 1 + 3 characters and the zero.
-    if (length + 3 > PatternBufferSize) return false;
-    for (uint32_t i = 0; i + 1 < length; ++i) pattern[i] = buffer[i];
-    StrCopy(pattern + length - 1, "*.*", 4);
-    search = SlashesToBackslashes(pattern);
+  WCHAR* search = WidePath(buffer);
+  uint32_t end = 0;
+  while (search[end] != 0) ++end;
+  if (end == 0) return false;
+  if (search[end - 1] == '\\') {
+    // The path without its backslash (a drive's root keeps it), then "*.*".
+    if (search[end - 2] != ':') --end;
+    search[end] = '*', search[end + 1] = '.', search[end + 2] = '*', search[end + 3] = 0;
   } else {
     SlashesToBackslashes(buffer);
   }
-  WIN32_FIND_DATAA found;
-  const HANDLE h = FindFirstFileA(search, &found);
+  WIN32_FIND_DATAW found;
+  const HANDLE h = FindFirstFileW(search, &found);
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
   return h != INVALID_HANDLE_VALUE;
 }
 
 bool IsDirectory(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+  const DWORD attributes = GetFileAttributesW(WidePath(path));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool MakeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool MakeDirectory(const char* path) { return CreateDirectoryW(WidePath(path), nullptr) != 0; }
 
-void GetTempDirectory(char* dest, uint32_t size) {
-  char buffer[1024];
-  const DWORD length = GetTempPathA(1023, buffer);
+// Converts what a call left in WideResult (length units, 0 when it failed or did not fit).
+static bool TakeResult(DWORD length, char* dest, uint32_t size) {
   dest[0] = 0;
-  if (length == 0 || length > 1023) return;
-  buffer[length] = 0;
-  if (!StrCopy(dest, buffer, size)) dest[0] = 0;
+  if (length != 0 && length < WideUnits) ToUtf8(WideResult, -1, dest, size);
+  return dest[0] != 0;
+}
+
+void GetTempDirectory(char* dest, uint32_t size) { TakeResult(GetTempPathW(WideUnits, WideResult), dest, size); }
+
+bool GetCurrentDir(char* dest, uint32_t size) {
+  return TakeResult(GetCurrentDirectoryW(WideUnits, WideResult), dest, size);
+}
+
+bool SetCurrentDir(const char* path) { return SetCurrentDirectoryW(Wide(path)) != 0; }
+
+bool MakeAbsolute(char* path, uint32_t size) {
+  const DWORD length = GetFullPathNameW(Wide(path), WideUnits, WideResult, nullptr);
+  if (length == 0 || length >= WideUnits) return false;
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, WideResult, -1, nullptr, 0, nullptr, nullptr);
+  return needed > 0 && uint32_t(needed) <= size && TakeResult(length, path, size);
 }
 
 // RtlGenRandom: the system's cryptographic random-number source, exported under this name.
@@ -58,38 +70,45 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
       *p++ = "0123456789ABCDEF"[byte & 15];
     }
     *p = 0;
-    if (CreateDirectoryA(dest, nullptr)) return true;
+    if (MakeDirectory(dest)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   dest[0] = 0;  // never the temporary directory itself
   return false;
 }
 
-// Removes what lies below path (length characters of a buffer of size) and then path itself.
-static void RemoveBelow(char* path, uint32_t length, uint32_t size) {
-  WIN32_FIND_DATAA found;
-  if (length + 3 <= size) {
-    StrCopy(path + length, "\\*", 3);
-    const HANDLE search = FindFirstFileA(path, &found);
+// Without recursion, as a tree can be thousands of levels deep: each step looks into the deepest
+// directory reached, deletes its files and links, goes down into its first subdirectory, and
+// once none is left removes it and goes back up. A directory that cannot be removed ends it all.
+void RemoveDirectoryTree(const char* dir) {
+  WCHAR* path = WidePath(dir);
+  uint32_t base = 0;
+  while (path[base] != 0) ++base;
+  uint32_t length = base;
+  WIN32_FIND_DATAW found;
+  for (;;) {
+    bool down = false;
+    path[length] = '\\', path[length + 1] = '*', path[length + 2] = 0;
+    const HANDLE search = FindFirstFileW(path, &found);
     if (search != INVALID_HANDLE_VALUE) {
       do {
-        const char* name = found.cFileName;
+        const WCHAR* name = found.cFileName;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (!StrCopy(path + length + 1, name, size - length - 1)) continue;
+        uint32_t end = length + 1;
+        for (const WCHAR* p = name; *p != 0 && end + 3 < WideUnits; ++p) path[end++] = *p;
+        path[end] = 0;
         const DWORD attributes = found.dwFileAttributes;
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(path);
-        else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) RemoveDirectoryA(path);
-        else RemoveBelow(path, length + 1 + ZStrLength(name), size);
-      } while (FindNextFileA(search, &found));
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(path);
+        else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) RemoveDirectoryW(path);
+        else { down = true; length = end; }
+      } while (!down && FindNextFileW(search, &found));
       FindClose(search);
     }
+    if (down) continue;
+    path[length] = 0;
+    if (!RemoveDirectoryW(path) || length <= base) return;
+    while (path[--length] != '\\') {
+    }
   }
-  path[length] = 0;
-  RemoveDirectoryA(path);
-}
-
-void RemoveDirectoryTree(const char* dir) {
-  char path[1024];
-  if (StrCopy(path, dir, sizeof path)) RemoveBelow(path, ZStrLength(path), sizeof path);
 }

@@ -60,9 +60,7 @@ void ExtractFileName(const char* path, char* dest, uint32_t size) {
   uint32_t length = ZStrLength(path);
   uint32_t start = length;
   while (start > 0 && !IsNameEnd(path[start - 1])) --start;
-  uint32_t count = length - start;
-  if (count > 255) count = 255;
-  CopyPrefix(path + start, count, dest, size);
+  CopyPrefix(path + start, length - start, dest, size);
 }
 
 char* SlashesToBackslashes(char* buffer) {

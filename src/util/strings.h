@@ -16,7 +16,7 @@ bool StrEqual(const char* a, const char* b);
 // The directory part of path: "C:\dir\file" gives "C:\dir", "C:\file" gives "C:\",
 // "C:file" gives "C:", "\file" and "file" give "". A three-character path with a ':' stays whole.
 void ExtractFileDir(const char* path, char* dest, uint32_t size);
-// The part after the last '\', '/' or ':', at most 255 characters.
+// The part after the last '\', '/' or ':'.
 void ExtractFileName(const char* path, char* dest, uint32_t size);
 // Turns every '/' into '\', in place, however long the text.
 char* SlashesToBackslashes(char* buffer);

@@ -19,6 +19,7 @@
 #include "archive/entry_time.h"
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
+#include "archive/entry_name.h"
 #include "archive/walk.h"
 #include "util/message.h"
 #include "support/entry_runner.h"
@@ -274,6 +275,13 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     bool storedPaths = true;
   };
   const std::string success = "Zelvix result: Extraction successful on all files !\n";
+  // An OEM name (code page 437), a UTF-8 one under flag 11, and a path of 1,206 bytes.
+  const std::string utf8Name = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1/\xE6\x97\xA5\xE6\x9C\xAC.txt";
+  std::string longName;
+  for (char c : std::string("longer")) longName += std::string(200, c) + "/";
+  longName += "end.txt";
+  const std::string names =
+      Stored("caf\x82.txt", "O") + Stored(utf8Name, "U").replace(6, 2, LE16(FlagUtf8Name)) + Stored(longName, "L");
   const std::string directories = Stored("empty/", "") + Stored("a/", "") + Stored("a/b/", "") + Stored("../x/", "") +
                                   Stored("f.txt", "F");
   const Case cases[] = {
@@ -294,6 +302,12 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
        {"empty", "a/b", "f.txt"}, {"../x"}},
       {"directory entries not made without them", directories, {"f.txt"}, false, success, true, {}, {"f.txt"},
        {"empty", "a", "../x"}, false},
+      {"names in every language and of any length", names, {"caf\xC3\xA9.txt", utf8Name, longName}, false, success,
+       true, {}, {"caf\xC3\xA9.txt", utf8Name, longName}},
+      {"devices and names Windows cannot hold are refused",
+       Stored("aux.txt", "A") + Stored("b.", "B") + Stored("c<d", "C") + Stored("ok.txt", "O"),
+       {"aux.txt", "b.", "c<d", "ok.txt"}, false, failed, false, {"aux.txt", "b.", "c<d"}, {"ok.txt"},
+       {"aux.txt", "b.", "c<d"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

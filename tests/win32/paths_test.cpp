@@ -80,23 +80,19 @@ TEST(PathExists, SlashesAreTurnedIntoBackslashesInTheCallersBuffer) {
   EXPECT_STREQ(buffer, (root + "/a\\").c_str());
 }
 
-// The pattern of a path ending in '\' takes the path, "*.*" and a zero: 252 characters fit.
-TEST(PathExists, TrailingBackslashPathsAreBoundedByThePatternBuffer) {
+// A path ending in '\' is searched at any length, beyond the 260 characters of old.
+TEST(PathExists, TrailingBackslashPathsOfAnyLength) {
   const std::string root = support::FreshTestDir();
-  const size_t room = 252;  // characters of path, the trailing backslash included
-  ASSERT_LT(root.size() + 2, room);
-  // A file whose full name is exactly the 251 characters before the backslash...
-  const std::string fits = JoinPath(root, std::string(room - 2 - root.size(), 'f'));
-  ASSERT_EQ(fits.size(), room - 1);
-  MakeFile(fits);
-  EXPECT_TRUE(Exists(fits + "\\"));
-  // ...and one a character longer, which would need a 256-byte pattern.
-  const std::string longer = JoinPath(root, std::string(room - 1 - root.size(), 'g'));
-  MakeFile(longer);
-  ASSERT_TRUE(FileExists(longer));
-  EXPECT_FALSE(Exists(longer + "\\"));
+  for (size_t length : {251, 252, 259, 261}) {
+    ASSERT_LT(root.size() + 2, length);
+    const std::string name = JoinPath(root, std::string(length - 1 - root.size(), char('a' + length % 26)));
+    ASSERT_EQ(name.size(), length);
+    MakeFile(name);
+    ASSERT_TRUE(FileExists(name));
+    EXPECT_TRUE(Exists(name + "\\")) << length;
+  }
 
-  // Far too long: false, and nothing is written around the caller's text.
+  // A missing path of 900 characters: false, and nothing is written around the caller's text.
   char buffer[1200];
   std::memset(buffer, '#', sizeof buffer);
   const std::string huge = root + "\\" + std::string(900, 'h') + "\\";
