@@ -216,7 +216,7 @@ Step HandleEntry(Run& run) {
 void CloseRun(Run& run, Step last) {
   if (last != Step::EndWithoutClosing) {
     if (!run.listOnly && run.entryReady) {
-      if (run.ui.selectedCount() == 0) {
+      if (last == Step::NextEntry && run.ui.selectedCount() == 0) {
         ExtractionOk = true;
         if (!OptAutoStart) Message("Extraction successful on all files !", "Zelvix result", MsgIconInfo);
       } else {
@@ -308,8 +308,9 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
   // the archive is damaged, and the program ends here.
   if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) ReportCorruptedArchive();
-  // Whatever ended the walk, the items still selected are entries not written and verified.
-  if (run.anySelected) ExtractionFailed = ui.selectedCount() > 0;
+  // The items still selected are entries not written and verified; a walk ended early (a
+  // directory that could not be made, a name that could not be read) failed too.
+  if (run.anySelected) ExtractionFailed = step != Step::NextEntry || ui.selectedCount() > 0;
   CloseRun(run, step);
 }
 
