@@ -34,8 +34,9 @@ The archives, and what their local headers hold:
   stream_cut.zip      zip_stream.zip cut where the descriptor of its last entry begins
 
 zip writes to a pipe (| cat) because with its standard output redirected to a file it seeks
-back and fills the sizes in, like any seekable output. File times are fixed and TZ is UTC, so
-every archive is the same on every run, except the random encryption headers of zip -P.
+back and fills the sizes in, like any seekable output. File times are fixed and the whole
+script, Python's zipfile included, runs with TZ=UTC, so every archive is the same on every run
+and on every machine, except the random encryption headers of zip -P.
 """
 import io
 import os
@@ -43,6 +44,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
 import zipfile
 
 FILE_TIME = 1615725296  # 2021-03-14 12:34:56 UTC
@@ -103,7 +105,7 @@ def write_mtree(root, path):
 
 def run(command, cwd, output):
     """Runs a shell pipeline in cwd with its standard output going to the file output."""
-    env = dict(os.environ, TZ="UTC", LC_ALL="C")
+    env = dict(os.environ, LC_ALL="C")
     with open(output, "wb") as out:
         subprocess.run(["sh", "-c", command], cwd=cwd, stdout=out, env=env, check=True)
 
@@ -153,6 +155,9 @@ def check_deferred(zip_bytes, name):
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
+    # zipfile takes its DOS times from this process's local time, the archivers from theirs.
+    os.environ["TZ"] = "UTC"
+    time.tzset()
     outdir = os.path.abspath(sys.argv[1])
     missing = [tool for tool in ("zip", "bsdtar", "pigz", "7z") if shutil.which(tool) is None]
     if missing:
