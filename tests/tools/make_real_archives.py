@@ -36,7 +36,8 @@ The archives, and what their local headers hold:
 zip writes to a pipe (| cat) because with its standard output redirected to a file it seeks
 back and fills the sizes in, like any seekable output. File times are fixed and the whole
 script, Python's zipfile included, runs with TZ=UTC, so every archive is the same on every run
-and on every machine, except the random encryption headers of zip -P.
+and on every machine, except the random encryption headers of zip -P. The fixed time has an odd
+second, which no DOS time holds (they count in 2 seconds): only a UT field gives it back whole.
 """
 import io
 import os
@@ -47,7 +48,7 @@ import sys
 import time
 import zipfile
 
-FILE_TIME = 1615725296  # 2021-03-14 12:34:56 UTC
+FILE_TIME = 1615725297  # 2021-03-14 12:34:57 UTC: an odd second
 INPUTS = ["text.txt", "data.bin", "tiny.txt", "empty.dat", "sub"]
 PASSWORD = "pw"
 LOCAL_SIGNATURE = b"PK\x03\x04"
@@ -152,6 +153,21 @@ def check_deferred(zip_bytes, name):
     assert flags & 8 and compressed == 0, name + ": sizes not deferred"
 
 
+def check_timestamps(zip_bytes, name, wanted):
+    """Whether every local header carries an extended-timestamp field (UT, 0x5455): it must for
+    zip_times.zip, which tests the stub's reading of it, and must not for python_stream.zip,
+    which tests the DOS time."""
+    for info in zipfile.ZipFile(io.BytesIO(zip_bytes)).infolist():
+        at = info.header_offset
+        name_length, extra_length = struct.unpack_from("<HH", zip_bytes, at + 26)
+        extra, ids = zip_bytes[at + 30 + name_length:at + 30 + name_length + extra_length], []
+        while len(extra) >= 4:
+            field, size = struct.unpack_from("<HH", extra)
+            ids.append(field)
+            extra = extra[4 + size:]
+        assert (0x5455 in ids) == wanted, "%s: %s %s a UT field" % (name, info.filename, "lacks" if wanted else "has")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -192,6 +208,10 @@ def main():
     run("7z a -tzip -mem=AES256 -p%s %s %s" % (PASSWORD, out("7z_aes.zip"), inputs), root, os.devnull)
     run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
     run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
+
+    for name, wanted in (("zip_times.zip", True), ("python_stream.zip", False)):
+        with open(out(name), "rb") as f:
+            check_timestamps(f.read(), name, wanted)
 
     with open(out("zip_stream.zip"), "rb") as f:
         stream = f.read()
