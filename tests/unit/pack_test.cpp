@@ -93,6 +93,8 @@ struct ZipEntry {
   Bytes data;
   bool deflate;
   uint16_t flags;
+  Bytes extra = {};  // in the local and the central header
+  uint16_t date = 0x5821, time = 0x6000;
 };
 
 Bytes Deflate(const Bytes& data) {
@@ -122,17 +124,18 @@ Bytes MakeZip(const std::vector<ZipEntry>& entries) {
       Put16(b, 20);                        // version needed
       Put16(b, e.flags);                   // flags
       Put16(b, e.deflate ? 8 : 0);         // method
-      Put16(b, 0x6000);                    // time
-      Put16(b, 0x5821);                    // date
+      Put16(b, e.time);
+      Put16(b, e.date);
       Put32(b, crc);
       Put32(b, uint32_t(stored.size()));
       Put32(b, uint32_t(e.data.size()));
       Put16(b, uint16_t(e.name.size()));
-      Put16(b, 0);                         // extra length
+      Put16(b, uint16_t(e.extra.size()));
     };
     Put32(zip, ZipLocalSig);
     common(zip);
     zip.insert(zip.end(), e.name.begin(), e.name.end());
+    zip.insert(zip.end(), e.extra.begin(), e.extra.end());
     zip.insert(zip.end(), stored.begin(), stored.end());
     Put32(central, 0x02014B50);
     Put16(central, 20);                    // version made by
@@ -143,6 +146,7 @@ Bytes MakeZip(const std::vector<ZipEntry>& entries) {
     Put32(central, 0);                     // external attributes
     Put32(central, offset);
     central.insert(central.end(), e.name.begin(), e.name.end());
+    central.insert(central.end(), e.extra.begin(), e.extra.end());
   }
   const uint32_t centralOffset = uint32_t(zip.size());
   zip.insert(zip.end(), central.begin(), central.end());
@@ -423,6 +427,41 @@ TEST_F(PackTest, ListShowsOptionsAndEntries) {
   EXPECT_EQ(manual[3], "no");
   EXPECT_EQ(EntryLine(run.out, "secret.bin"), (Fields{"stored", "20", "20", "yes", time, "secret.bin"})) << run.out;
   EXPECT_NE(run.out.find("3 entries"), std::string::npos) << run.out;
+}
+
+// The modified column (DOS times: ListShowsOptionsAndEntries): a UT field's modification time,
+// ahead of the DOS time, in UTC with "Z" (read as signed, so 0x80000000 is in 1901); the DOS
+// time when the field has no modification time; "-" when no time is valid (DOS date 0).
+TEST_F(PackTest, ListShowsEachEntrysStoredTime) {
+  auto ut = [](uint8_t flags, uint32_t seconds) {
+    Bytes field;
+    Put16(field, 0x5455);
+    Put16(field, 5);
+    field.push_back(flags);
+    Put32(field, seconds);
+    return field;
+  };
+  const struct {
+    const char* name;
+    Bytes extra;
+    uint16_t date, time;
+    const char* shown;
+  } cases[] = {
+      {"ut.txt", ut(1, 1615725297), 0x5821, 0x6000, "2021-03-14T12:34:57Z"},
+      {"ut-1901.txt", ut(1, 0x80000000u), 0x5821, 0x6000, "1901-12-13T20:45:52Z"},
+      {"ut-without-mtime.txt", ut(2, 1615725297), 0x5821, 0x6000, "2024-01-01T12:00:00"},
+      {"no-time.txt", {}, 0, 0, "-"},
+  };
+  std::vector<ZipEntry> entries;
+  for (const auto& c : cases) entries.push_back({c.name, Text("x"), false, 0, c.extra, c.date, c.time});
+  WriteFile(zip, MakeZip(entries));
+  ASSERT_EQ(Pack({stub, zip}).status, 0);
+  const ToolRun run = Pack({"--list", dir + "/archive.exe"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const auto& c : cases) {
+    EXPECT_EQ(EntryLine(run.out, c.name), (std::vector<std::string>{"stored", "1", "1", "no", c.shown, c.name}))
+        << run.out;
+  }
 }
 
 TEST_F(PackTest, ListReportsTruncationInsteadOfDying) {
