@@ -163,6 +163,9 @@ TEST(StoredTimes, DosDatesOfTheCalendarAndTheExtendedTimestamp) {
       {"UT after another field, before the DOS time", dos(2020, 1, 1, 8, 0, 0), LE16(0x000A) + LE16(4) + "abcd" + ut, TimeSource::Utc, 1615725296, {}},
       {"UT even with an invalid DOS time", {0, 0}, ut, TimeSource::Utc, 1615725296, {}},
       {"UT before 1970", {0, 0}, Timestamp(1, LE32(uint32_t(-86400))), TimeSource::Utc, -86400, {}},
+      // A signed 32-bit count: 2038-01-19T03:14:07, then 1901-12-13T20:45:52.
+      {"UT 0x7FFFFFFF", {0, 0}, Timestamp(1, LE32(0x7FFFFFFFu)), TimeSource::Utc, 2147483647, {}},
+      {"UT 0x80000000", {0, 0}, Timestamp(1, LE32(0x80000000u)), TimeSource::Utc, -2147483648LL, {}},
       {"UT without its modification time", dos(2020, 1, 1, 8, 0, 0), Timestamp(6, LE32(5) + LE32(6)),
        TimeSource::Local, 0, {2020, 1, 1, 8, 0, 0}},
       {"UT cut short", dos(2020, 1, 1, 8, 0, 0), Timestamp(1, "xyz"), TimeSource::Local, 0, {2020, 1, 1, 8, 0, 0}},
