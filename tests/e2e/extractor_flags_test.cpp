@@ -206,6 +206,52 @@ TEST(ExtractorSwitches, DirectoryIsProposedAndHelpListsTheSwitches) {
   EXPECT_EQ(e2e::ExitCodeOf(help), 0u);
 }
 
+// -p with the dialog: the password given is tried first, so the right one extracts every
+// encrypted entry without a prompt; a wrong one still leaves the user asked, and the answer
+// then serves the remaining entries.
+TEST(ExtractorSwitches, PasswordGivenIsTriedBeforeTheUserIsAsked) {
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int prompts;
+  } cases[] = {
+      {"right password", {"-p", "secret"}, 0},
+      {"wrong password, /p", {"/p", "wrong"}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = support::FreshTestDir();
+    const std::string package = JoinPath(dir, "pkg.exe");
+    ASSERT_TRUE(support::WritePackage(package, Fixture("encrypted_one.zip")));
+    ui::Process process;
+    ASSERT_TRUE(process.Start(package, c.args, dir)) << process.LastError();
+    HWND dialog = ui::WaitForDialog(process, MainCaption);
+    ASSERT_NE(dialog, nullptr) << ui::DescribeDialogs(process.Id());
+    ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+    // Every prompt answered with the right password, until the closing message (a fourth
+    // prompt would mean a loop).
+    int prompts = 0;
+    HWND closing = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      for (HWND window : ui::DialogsOf(process.Id())) {
+        const std::string caption = ui::WindowCaption(window);
+        if (caption == SuccessCaption || caption == FailedCaption) closing = window;
+        if (caption != PasswordCaption || prompts > 3) continue;
+        ++prompts;
+        EXPECT_TRUE(ui::SetControlText(window, PasswordEditId, "secret"));
+        EXPECT_TRUE(ui::PressButton(window, IDOK));
+        EXPECT_TRUE(ui::WaitForWindowGone(window));
+      }
+      return closing != nullptr;
+    }, 2 * ui::DefaultTimeoutMs)) << ui::DescribeDialogs(process.Id());
+    EXPECT_EQ(prompts, c.prompts);
+    e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
+    ExpectFixtureFiles("encrypted_one.zip", JoinPath(dir, "pkg"));
+    ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+    EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  }
+}
+
 // --- Installers: t.dir --------------------------------------------------------------------------
 
 // r.setup and t.dir: extraction into a new folder inside the temporary directory, setup.exe run
