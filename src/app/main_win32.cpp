@@ -181,7 +181,7 @@ uint32_t RunProgram() {
     } else {
       // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
       ToAnsi(Switches.password, Password, sizeof Password);
-      if (!StrEqual(Password, Switches.password)) StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
+      StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
       if (Switches.silent) {
         ProposeExtractDir();
         SilentExtraction();

@@ -42,8 +42,8 @@ extern DecryptionKeys CryptKeys;
 extern char Password[PasswordSize];
 extern char PasswordBuffer[PasswordBufferSize];
 extern int32_t PasswordLength;
-// The same password in UTF-8 when that differs from Password's bytes (which are in the ANSI
-// code page, as Windows archivers encrypt with them); tried second, within the same attempt.
+// The same password as typed, in UTF-8 (Password's bytes are in the ANSI code page, as Windows
+// archivers encrypt with them); tried second, within the same attempt.
 extern char PasswordUtf8[PasswordSize];
 
 // User choices.
