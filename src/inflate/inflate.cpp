@@ -179,6 +179,12 @@ struct FixedCacheGuard {
 
 }  // namespace
 
+// The one loop that every compressed byte goes through: optimised for speed even in the stub
+// (measured under Wine: 7% faster in total, 10% on small text files, for about 500 bytes).
+// Native builds are optimised for speed as a whole.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("O2")))
+#endif
 int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
   uint32_t b = BitBuffer, k = BitCount, w = WindowPos;
   uint8_t* const win = Window;
