@@ -127,3 +127,20 @@ TEST(ExtractorFailure, TraversalNamesNeverLeaveTheExtractionDirectory) {
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
+
+// A package that cannot open its own file names it and ends with the system's error code. Here
+// another program holds the file with delete access, which the system's loader shares and the
+// package's own read does not.
+TEST(ExtractorFailure, PackageThatCannotOpenItselfEndsWithTheSystemsCode) {
+  const std::string dir = support::FreshTestDir();
+  const std::string package = JoinPath(dir, "pkg.exe");
+  ASSERT_TRUE(support::WritePackage(package, Zip({Stored("a.txt", "a")})));
+  const HANDLE held = CreateFileA(package.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  e2e::ExpectMessageBox(process, "Couldn't open...", package, ui::MessageIcon::Stop);
+  EXPECT_EQ(e2e::ExitCodeOf(process), DWORD(ERROR_SHARING_VIOLATION));
+  CloseHandle(held);
+}
