@@ -84,6 +84,7 @@ void RemoveDirectoryTree(const char* dir) {
   WCHAR* path = WidePath(dir);
   uint32_t base = 0;
   while (path[base] != 0) ++base;
+  if (base == 0) return;  // never "\*", the root of the current drive
   uint32_t length = base;
   WIN32_FIND_DATAW found;
   for (;;) {

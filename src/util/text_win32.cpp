@@ -34,7 +34,7 @@ WCHAR* WidePath(const char* path) {
     prefix = L"\\\\?\\";
   }
   while (*prefix != 0) *out++ = *prefix++;
-  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, out, int(WideUnits - 8)) == 0) WidePaths[0] = 0;
+  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, out, int(WideUnits - 8)) == 0) *out = WidePaths[0] = 0;
   WCHAR* kept = out;
   for (const WCHAR* p = out;; ++p) {
     const WCHAR c = *p == '/' ? '\\' : *p;
