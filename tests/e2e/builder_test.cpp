@@ -65,13 +65,13 @@ void AnswerQuestion(ui::Process& builder, const std::string& packageName, int an
 // The names of the files in dir.
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(dir, "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(support::WidePath(JoinPath(dir, "*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string name = found.cFileName;
+    const std::string name = support::ToUtf8(found.cFileName);
     if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end());
   return names;

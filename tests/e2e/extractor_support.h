@@ -179,13 +179,13 @@ inline void ExpectOnlyTheMainDialog(ui::Process& process, HWND dialog, DWORD set
 
 // --- Files on disk -----------------------------------------------------------------------------
 
-// Every file below root, as relative paths with '/', sorted; directories end in '/'.
+// Every file below root, as relative UTF-8 paths with '/', sorted; directories end in '/'.
 inline void CollectBelow(const std::string& root, const std::string& prefix, std::vector<std::string>* out) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(JoinPath(root, prefix), "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(support::WidePath(JoinPath(JoinPath(root, prefix), "*")).c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    const std::string name = found.cFileName;
+    const std::string name = support::ToUtf8(found.cFileName);
     if (name == "." || name == "..") continue;
     const std::string relative = prefix.empty() ? name : prefix + "/" + name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -194,7 +194,7 @@ inline void CollectBelow(const std::string& root, const std::string& prefix, std
     } else {
       out->push_back(relative);
     }
-  } while (FindNextFileA(find, &found));
+  } while (FindNextFileW(find, &found));
   FindClose(find);
 }
 

@@ -112,7 +112,7 @@ Outcome ExtractEverything(const std::string& archive, const std::string& passwor
 // A file's last-write time in seconds since 1601, or 0 when it cannot be had.
 int64_t LastWriteSeconds(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExW(support::WidePath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
   return int64_t((uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime) / 10000000;
 }
 

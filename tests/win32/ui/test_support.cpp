@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace support {
 
@@ -30,38 +28,67 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   return dir.back() == '\\' ? dir + name : dir + "\\" + name;
 }
 
+std::wstring ToWide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring wide(size_t(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], size);
+  return wide;
+}
+
+std::string ToUtf8(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(size > 0 ? size : 0), '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], size, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring WidePath(const std::string& path) {
+  std::wstring wide = ToWide(path);
+  if (wide.size() < 240 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  // The prefix turns off the parsing of '/', "." and "..": GetFullPathNameW does that first.
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool RemoveTree(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileA(path.c_str()) != FALSE;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(path, "*").c_str(), &found);
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileW(wide.c_str()) != FALSE;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(WidePath(JoinPath(path, "*")).c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = found.cFileName;
+      const std::string name = ToUtf8(found.cFileName);
       if (name != "." && name != "..") RemoveTree(JoinPath(path, name));
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  return RemoveDirectoryA(path.c_str()) != FALSE || !DirectoryExists(path);
+  return RemoveDirectoryW(wide.c_str()) != FALSE || !DirectoryExists(path);
 }
 
 static bool MakeDirectories(const std::string& path) {
   if (path.empty() || DirectoryExists(path)) return true;
   const size_t cut = path.find_last_of('\\');
   if (cut != std::string::npos && cut > 2) MakeDirectories(path.substr(0, cut));
-  return CreateDirectoryA(path.c_str(), nullptr) != FALSE || DirectoryExists(path);
+  return CreateDirectoryW(WidePath(path).c_str(), nullptr) != FALSE || DirectoryExists(path);
 }
 
 std::string FreshTestDir(const std::string& name) {
@@ -72,9 +99,9 @@ std::string FreshTestDir(const std::string& name) {
     if (c == '/' || c == '\\' || c == ':') c = '_';
   std::string root = EnvPath("ZELVIX_TEST_TMP");
   if (root.empty()) {
-    char temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    root = JoinPath(std::string(temp, length <= MAX_PATH ? length : 0), "zelvix-tests");
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    root = JoinPath(ToUtf8(std::wstring(temp, length <= MAX_PATH ? length : 0)), "zelvix-tests");
   }
   const std::string dir = JoinPath(root, leaf);
   RemoveTree(dir);
@@ -83,12 +110,17 @@ std::string FreshTestDir(const std::string& name) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  *bytes = all.str();
-  return !in.bad();
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string all;
+  char buffer[65536];
+  DWORD got = 0;
+  bool ok;
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) all.append(buffer, got);
+  CloseHandle(file);
+  if (ok) *bytes = all;
+  return ok;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -97,11 +129,12 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-  out.close();
-  return !out.fail();
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+  return CloseHandle(file) && ok;
 }
 
 std::string OptionsBlock(const std::string& options, const std::string& extPath) {

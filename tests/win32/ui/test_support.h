@@ -1,10 +1,18 @@
 // Helpers for the Windows and end-to-end tests: the paths ctest hands over in the environment
 // (Unix paths, turned into Wine's Z: paths), a fresh directory per test, whole-file reads and
 // writes, and packages put together by the package layout: stub, options block, ZIP bytes.
+// Every std::string these helpers take or return is UTF-8; they call the wide (W) functions.
 #pragma once
 #include <string>
 
 namespace support {
+
+// UTF-8 <-> UTF-16.
+std::wstring ToWide(const std::string& utf8);
+std::string ToUtf8(const std::wstring& wide);
+// A UTF-8 path as the W file functions want it: a path of 240 characters or more made absolute
+// and given the "\\?\" prefix, so that paths beyond MAX_PATH work.
+std::wstring WidePath(const std::string& path);
 
 // "/a/b" -> "Z:\a\b". Wine maps the Unix root to drive Z:.
 std::string ToWinePath(const std::string& unixPath);

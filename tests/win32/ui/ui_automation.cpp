@@ -1,8 +1,12 @@
 // UI automation for the Windows tests (see ui_automation.h).
 #include "ui/ui_automation.h"
+#include "ui/test_support.h"
 #include <cstring>
 
 namespace ui {
+
+using support::ToUtf8;
+using support::ToWide;
 
 namespace {
 
@@ -11,22 +15,6 @@ constexpr DWORD PollMs = 50;
 std::string Quote(const std::string& arg) {
   if (!arg.empty() && arg.find_first_of(" \t") == std::string::npos) return arg;
   return "\"" + arg + "\"";
-}
-
-std::string ToAnsi(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(size_t(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &text[0], size, nullptr, nullptr);
-  return text;
-}
-
-std::wstring ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(size_t(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], size);
-  return wide;
 }
 
 // SendMessageW bounded in time: a hung target fails the call instead of the test run.
@@ -180,12 +168,12 @@ bool Process::StartCommandLine(const std::string& commandLine, const std::string
     error_ = "this Process has already started a program";
     return false;
   }
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
+  std::wstring line = ToWide(commandLine);
+  const std::wstring dir = ToWide(workDir);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workDir.empty() ? nullptr : workDir.c_str(), &startup, &info_)) {
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
+                      &startup, &info_)) {
     error_ = "CreateProcess failed with error " + std::to_string(GetLastError()) + " for " + commandLine;
     info_ = PROCESS_INFORMATION{};
     return false;
@@ -302,9 +290,9 @@ MessageBoxInfo ReadMessageBox(HWND box) {
 // --- Controls ------------------------------------------------------------------------------
 
 std::string WindowCaption(HWND window) {
-  char text[1024];
-  const int length = GetWindowTextA(window, text, sizeof text);
-  return std::string(text, size_t(length > 0 ? length : 0));
+  wchar_t text[1024];
+  const int length = GetWindowTextW(window, text, 1024);
+  return ToUtf8(std::wstring(text, size_t(length > 0 ? length : 0)));
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -315,7 +303,7 @@ std::string ControlText(HWND dialog, int id) {
   LRESULT got = 0;
   if (!Send(control, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(&text[0]), &got)) return std::string();
   text.resize(size_t(got > 0 ? got : 0));
-  return ToAnsi(text);
+  return ToUtf8(text);
 }
 
 bool SetControlText(HWND dialog, int id, const std::string& text) {
@@ -337,7 +325,7 @@ std::vector<std::string> ListItems(HWND dialog, int id) {
     LRESULT got = 0;
     if (!Send(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]), &got) || got < 0) got = 0;
     text.resize(size_t(got) < text.size() ? size_t(got) : text.size() - 1);
-    items.push_back(ToAnsi(text));
+    items.push_back(ToUtf8(text));
   }
   return items;
 }

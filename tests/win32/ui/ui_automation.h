@@ -6,6 +6,7 @@
 // class "#32770"; a message box keeps its text in the static control 65535 and its icon in a
 // SS_ICON static (id 1088 under Wine) whose STM_GETICON answer is 0 when it shows none; list-box
 // text must be asked for with the wide messages, or an ANSI caller gets only its first character.
+// Every std::string here is UTF-8.
 #pragma once
 #include <windows.h>
 #include <ostream>
@@ -74,8 +75,8 @@ struct MessageBoxInfo {
 MessageBoxInfo ReadMessageBox(HWND box);
 MessageIcon MessageBoxIcon(HWND box);
 
-// Window texts: the caption of a top-level window, the text of a control (WM_GETTEXT, wide,
-// converted to the ANSI code page). SetControlText sends WM_SETTEXT.
+// Window texts, in UTF-8: the caption of a top-level window, the text of a control (WM_GETTEXT,
+// wide). SetControlText sends WM_SETTEXT (wide).
 std::string WindowCaption(HWND window);
 std::string ControlText(HWND dialog, int id);
 bool SetControlText(HWND dialog, int id, const std::string& text);
