@@ -152,8 +152,11 @@ TEST(ExtractorSwitches, SilentExtractionTellsOnlyThroughItsExitCode) {
   };
   const std::vector<std::string> tree{"Alpha.txt", "bin/", "bin/empty.dat", "bin/tool.dat", "docs/",
                                       "docs/guide.txt", "docs/sub/", "docs/sub/deep.txt", "readme.txt"};
+  const std::string longDir = std::string(140, 'x') + "\\" + std::string(140, 'y');  // beyond 260 when absolute
   const Case cases[] = {
       {"sound archive", Fixture("tree.zip"), "", {"-s"}, 0, "pkg", tree, false},
+      {"-d of 281 characters, relative", Fixture("tree.zip"), "", {"-s", "-d", longDir}, 0, longDir.c_str(), tree,
+       false},
       {"CRC failure, a.start, /S", Fixture("bad_crc.zip"), "1000", {"/S"}, 2, "pkg",
        {"bad.txt", "good.txt", "last.txt"}, false},
       {"passwords not given", Fixture("encrypted_two.zip"), "", {"-s"}, 2, "pkg", {"plain.txt"}, false},
