@@ -11,6 +11,7 @@ OUTDIR/input/ holds the files that went in (the tests compare what they extract 
   tiny.txt        5 bytes
   empty.dat       0 bytes
   sub/nested.txt  3,500 bytes of text (and so a directory entry sub/)
+  naïve café/résumé über.txt, Ωμέγα/日本語 ファイル.txt, café.txt   names in other languages
 
 The archives, and what their local headers hold:
   zip_encrypted.zip   zip -P pw to a file: bit 3 on every encrypted entry, sizes and CRC-32 in
@@ -32,6 +33,14 @@ The archives, and what their local headers hold:
   pigz_empty.zip      pigz --zip of the empty file: the descriptor right at the data's start
   stream_corrupt.zip  zip_stream.zip with one byte of text.txt's deflate data inverted
   stream_cut.zip      zip_stream.zip cut where the descriptor of its last entry begins
+  python_utf8.zip     zipfile: the names in other languages, UTF-8 with flag bit 11
+  zip_utf8.zip        zip with LC_ALL=C.UTF-8: the same names as raw UTF-8, flag bit 11 clear
+  crafted_names.zip   written here: b"caf\x82.txt" (code page 437, flags 0) for café.txt;
+                      "renamed.txt" with a Unicode Path field (0x7075) naming
+                      Ωμέγα/日本語 ファイル.txt; "tiny.txt" with a field whose CRC-32 is not
+                      that of its name (ignored)
+  case_pair.zip       written here: "Ä.txt" and "ä.txt" (flag bit 11), different contents
+  refused_names.zip   written here: aux.txt, con, good.txt, trail., a<b.txt
 
 zip writes to a pipe (| cat) because with its standard output redirected to a file it seeks
 back and fills the sizes in, like any seekable output. File times are fixed and the whole
@@ -47,9 +56,11 @@ import subprocess
 import sys
 import time
 import zipfile
+import zlib
 
 FILE_TIME = 1615725297  # 2021-03-14 12:34:57 UTC: an odd second
 INPUTS = ["text.txt", "data.bin", "tiny.txt", "empty.dat", "sub"]
+INTL_NAMES = ["naïve café/résumé über.txt", "Ωμέγα/日本語 ファイル.txt"]
 PASSWORD = "pw"
 LOCAL_SIGNATURE = b"PK\x03\x04"
 
@@ -79,12 +90,17 @@ def write_inputs(root):
         "tiny.txt": b"tiny\n",
         "empty.dat": b"",
         "sub/nested.txt": b"nested " * 500,
+        INTL_NAMES[0]: text_bytes(40, 3),
+        INTL_NAMES[1]: b"\xe6\x97\xa5\xe6\x9c\xac " * 300,
+        "café.txt": b"caf\xc3\xa9\n",
     }
     for name, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
         with open(os.path.join(root, name), "wb") as f:
             f.write(data)
     assert len(files["text.txt"]) > 32768 and len(files["data.bin"]) == 70000
-    for path in [os.path.join(root, n) for n in files] + [os.path.join(root, "sub"), root]:
+    dirs = [os.path.dirname(n) for n in INTL_NAMES]
+    for path in [os.path.join(root, n) for n in list(files) + dirs] + [os.path.join(root, "sub"), root]:
         os.utime(path, (FILE_TIME, FILE_TIME))
 
 
@@ -104,9 +120,9 @@ def write_mtree(root, path):
         f.write("\n".join(lines) + "\n")
 
 
-def run(command, cwd, output):
+def run(command, cwd, output, locale="C"):
     """Runs a shell pipeline in cwd with its standard output going to the file output."""
-    env = dict(os.environ, LC_ALL="C")
+    env = dict(os.environ, LC_ALL=locale)
     with open(output, "wb") as out:
         subprocess.run(["sh", "-c", command], cwd=cwd, stdout=out, env=env, check=True)
 
@@ -132,6 +148,42 @@ def python_stream(root, output):
         archive.write(os.path.join(root, "empty.dat"), "empty.dat", zipfile.ZIP_DEFLATED)
         archive.write(os.path.join(root, "sub"), "sub/")
         archive.write(os.path.join(root, "sub", "nested.txt"), "sub/nested.txt", zipfile.ZIP_DEFLATED)
+
+
+def crafted_zip(output, entries):
+    """Writes an archive of stored entries given as (name bytes, data, flags, extra field bytes),
+    with the inputs' DOS time and a central directory."""
+    t = time.gmtime(FILE_TIME)
+    dos_time = t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec // 2
+    dos_date = (t.tm_year - 1980) << 9 | t.tm_mon << 5 | t.tm_mday
+    local, central = b"", b""
+    for name, data, flags, extra in entries:
+        common = struct.pack("<HHHHIII", flags, 0, dos_time, dos_date, zlib.crc32(data), len(data), len(data))
+        central += b"PK\x01\x02" + struct.pack("<HH", 20, 20) + common + struct.pack(
+            "<HHHHHII", len(name), len(extra), 0, 0, 0, 0, len(local)) + name + extra
+        local += LOCAL_SIGNATURE + struct.pack("<H", 20) + common + struct.pack("<HH", len(name), len(extra))
+        local += name + extra + data
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(entries), len(entries), len(central), len(local), 0)
+    with open(output, "wb") as f:
+        f.write(local + central + end)
+
+
+def unicode_path(stored_name, utf8_name, crc=None):
+    """An Info-ZIP Unicode Path extra field (0x7075, version 1)."""
+    body = struct.pack("<BI", 1, zlib.crc32(stored_name) if crc is None else crc) + utf8_name.encode()
+    return struct.pack("<HH", 0x7075, len(body)) + body
+
+
+def check_names(zip_bytes, name, flag_bit_11):
+    """Every local header of the archive has flag bit 11 as wanted, no extra field, and a name
+    with bytes above 0x7F (or a directory's)."""
+    for info in zipfile.ZipFile(io.BytesIO(zip_bytes)).infolist():
+        at = info.header_offset
+        flags, = struct.unpack_from("<H", zip_bytes, at + 6)
+        name_length, extra_length = struct.unpack_from("<HH", zip_bytes, at + 26)
+        assert bool(flags & 0x800) == flag_bit_11, "%s: %s has flags %#x" % (name, info.filename, flags)
+        assert extra_length == 0, "%s: %s has extra fields" % (name, info.filename)
+        assert max(zip_bytes[at + 30:at + 30 + name_length]) > 0x7F, "%s: %s is ASCII" % (name, info.filename)
 
 
 def data_extent(zip_bytes, name):
@@ -208,6 +260,31 @@ def main():
     run("7z a -tzip -mem=AES256 -p%s %s %s" % (PASSWORD, out("7z_aes.zip"), inputs), root, os.devnull)
     run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
     run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
+
+    # Names in other languages: zipfile sets flag bit 11; zip in a UTF-8 locale stores the same
+    # bytes without it (and without a Unicode Path field).
+    with zipfile.ZipFile(out("python_utf8.zip"), "w") as archive:
+        for name in INTL_NAMES:
+            archive.write(os.path.join(root, name), name, zipfile.ZIP_DEFLATED)
+    run("zip -q -r -X %s %s" % (out("zip_utf8.zip"), " ".join("'%s'" % n for n in INTL_NAMES)), root, os.devnull,
+        "C.UTF-8")
+    for name, flag_bit_11 in (("python_utf8.zip", True), ("zip_utf8.zip", False)):
+        with open(out(name), "rb") as f:
+            check_names(f.read(), name, flag_bit_11)
+
+    def input_bytes(name):
+        with open(os.path.join(root, name), "rb") as f:
+            return f.read()
+
+    crafted_zip(out("crafted_names.zip"), [
+        (b"caf\x82.txt", input_bytes("café.txt"), 0, b""),
+        (b"renamed.txt", input_bytes(INTL_NAMES[1]), 0, unicode_path(b"renamed.txt", INTL_NAMES[1])),
+        (b"tiny.txt", input_bytes("tiny.txt"), 0, unicode_path(b"tiny.txt", "wrong.txt", zlib.crc32(b"tiny.tx"))),
+    ])
+    crafted_zip(out("case_pair.zip"), [("Ä.txt".encode(), b"upper\n", 0x800, b""),
+                                       ("ä.txt".encode(), b"lower\n", 0x800, b"")])
+    crafted_zip(out("refused_names.zip"), [(n, n + b"\n", 0, b"") for n in
+                                           (b"aux.txt", b"con", b"good.txt", b"trail.", b"a<b.txt")])
 
     for name, wanted in (("zip_times.zip", True), ("python_stream.zip", False)):
         with open(out(name), "rb") as f:
