@@ -23,6 +23,8 @@ const char Password[] = "pw";
 // The files that went into every archive of more than one entry; sub/ is a directory entry,
 // never listed.
 const std::vector<std::string> AllFiles{"data.bin", "empty.dat", "sub/nested.txt", "text.txt", "tiny.txt"};
+// Names in other languages, in UTF-8, sorted by their bytes as Normalized() sorts.
+const std::vector<std::string> IntlFiles{"naïve café/résumé über.txt", "Ωμέγα/日本語 ファイル.txt"};
 
 std::string RealPath(const std::string& name) {
   return JoinPath(JoinPath(support::EnvPath("ZELVIX_FIXTURES"), "real"), name);
@@ -186,7 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
         RealArchive{"zip_zip64.zip", "", AllFiles}, RealArchive{"zip_zip64_stream.zip", "", AllFiles},
         // Extended timestamps (UT): the files' times come from them, odd second included.
         RealArchive{"zip_times.zip", "", AllFiles, true},
-        RealArchive{"pigz_text.zip", "", {"text.txt"}}, RealArchive{"pigz_empty.zip", "", {"empty.dat"}}),
+        RealArchive{"pigz_text.zip", "", {"text.txt"}}, RealArchive{"pigz_empty.zip", "", {"empty.dat"}},
+        // Names in other languages: UTF-8 by flag bit 11, and raw UTF-8 without it.
+        RealArchive{"python_utf8.zip", "", IntlFiles}, RealArchive{"zip_utf8.zip", "", IntlFiles},
+        // A code-page 437 name; a Unicode Path field that renames its entry; one whose CRC-32
+        // is not that of the stored name, so the stored name holds.
+        RealArchive{"crafted_names.zip", "", {"café.txt", "tiny.txt", "Ωμέγα/日本語 ファイル.txt"}}),
     [](const ::testing::TestParamInfo<RealArchive>& info) {
       std::string name = info.param.file;
       name = name.substr(0, name.find('.'));
@@ -224,6 +231,28 @@ TEST(DamagedStream, ArchiveCutBeforeItsLastDescriptorNeverPassesAnEntryOffAsGood
     if (name != "sub/nested.txt") ExpectExtractedAsInput(outcome, name);
   }
   EXPECT_FALSE(support::FileExists(JoinPath(outcome.outDir, "sub\\nested.txt")));
+}
+
+// --- Entry names ------------------------------------------------------------------------------
+
+// Two names that differ only in case: each entry reaches its own item, so nothing stays
+// highlighted; the file system has one file for both, holding the later entry's contents.
+TEST(EntryNames, NamesDifferingOnlyInCaseEachReachTheirItem) {
+  const Outcome outcome = ExtractEverything("case_pair.zip");
+  EXPECT_EQ(outcome.listed, (std::vector<std::string>{"Ä.txt", "ä.txt"}));
+  ExpectSuccess(outcome);
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(outcome.outDir, "ä.txt")), "lower\n");
+}
+
+// Device names, a trailing dot and a reserved character are listed but never written; they stay
+// highlighted and fail the run (exit code 2); the good file beside them comes out whole.
+TEST(EntryNames, RefusedNamesStayHighlightedAndHarmNothingElse) {
+  const Outcome outcome = ExtractEverything("refused_names.zip");
+  EXPECT_EQ(outcome.listed, (std::vector<std::string>{"a<b.txt", "aux.txt", "con", "good.txt", "trail."}));
+  ExpectFailure(outcome);
+  EXPECT_EQ(outcome.leftSelected, (std::vector<std::string>{"a<b.txt", "aux.txt", "con", "trail."}));
+  EXPECT_EQ(ext::Below(outcome.outDir), std::vector<std::string>{"good.txt"});
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(outcome.outDir, "good.txt")), "good.txt\n");
 }
 
 // --- Methods the stub cannot decode -----------------------------------------------------------
