@@ -139,6 +139,33 @@ TEST(PackageDump, CapitalZWritesNothing) {
   EXPECT_FALSE(support::DirectoryExists(JoinPath(dir, "pkg_.zip")));
 }
 
+// A package named in a folder named with characters outside code page 1252: the dialog lists
+// the archive and proposes the folder joined with the package's name, "-z" writes the dump
+// beside the package, and a silent run fills the proposed directory.
+TEST(PackageDump, PackageInAFolderNamedOutsideCodePage1252) {
+  const std::string dir = JoinPath(support::FreshTestDir(), "日本語 package");
+  ASSERT_TRUE(CreateDirectoryW(support::WidePath(dir).c_str(), nullptr));
+  std::string zip;
+  ASSERT_TRUE(support::ReadWholeFile(support::FixturePath("tree.zip"), &zip));
+  const std::string package = JoinPath(dir, "パック.exe");
+  ASSERT_TRUE(support::WritePackage(package, zip));
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {"-z"}, dir)) << process.LastError();
+  HWND dialog = ui::WaitForDialog(process, MainDialogCaption);
+  ASSERT_NE(dialog, nullptr) << "no main dialog; dialogs: " << ui::DescribeDialogs(process.Id());
+  EXPECT_EQ(ext::Listed(dialog), (std::vector<std::string>{"Alpha.txt", "bin/empty.dat", "bin/tool.dat",
+                                                             "docs/guide.txt", "docs/sub/deep.txt", "readme.txt"}));
+  EXPECT_EQ(ui::ControlText(dialog, PathEditId), JoinPath(dir, "パック"));
+  EXPECT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  EXPECT_TRUE(support::ReadFileBytes(JoinPath(dir, "パック_.zip")) == zip) << "no dump, or not the archive";
+
+  ui::Process silent;
+  ASSERT_TRUE(silent.Start(package, {"-s"}, dir)) << silent.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(silent), 0u);
+  ext::ExpectFixtureFiles("tree.zip", JoinPath(dir, "パック"));
+}
+
 // --- A package signed after it was built -----------------------------------------------------
 
 // The Authenticode signature follows the archive (tests/tools/make_signed_package.sh): the
