@@ -232,6 +232,21 @@ TEST(BuilderMode, ExistingPackageIsReplaced) {
   EXPECT_TRUE(package == Stub() + Block("OPTIONS=0100 ") + Zip()) << "the old file was not replaced";
 }
 
+// A folder and a ZIP file named with characters outside code page 1252: the package is written
+// beside the ZIP file, under its name.
+TEST(BuilderMode, NamesOutsideCodePage1252) {
+  const std::string dir = JoinPath(support::FreshTestDir(), "日本語 package");
+  ASSERT_TRUE(CreateDirectoryW(support::WidePath(dir).c_str(), nullptr));
+  ASSERT_TRUE(support::WriteFileBytes(JoinPath(dir, "zelvix.exe"), Stub()));
+  ASSERT_TRUE(support::WriteFileBytes(JoinPath(dir, "データ.zip"), Zip()));
+  ui::Process builder;
+  StartBuilder(builder, dir, {"データ.zip"});
+  AnswerQuestion(builder, "データ.exe", IDNO);
+  EXPECT_EQ(e2e::ExitCodeOf(builder), 0u);
+  EXPECT_TRUE(support::ReadFileBytes(JoinPath(dir, "データ.exe")) == Stub() + Block("OPTIONS=0000 ") + Zip());
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"zelvix.exe", "データ.exe", "データ.zip"}));
+}
+
 // --- Refusals -------------------------------------------------------------------------------
 
 TEST(BuilderMode, MissingZipFileIsReportedAndNothingIsWritten) {
