@@ -150,6 +150,26 @@ TEST(ExtractorExtraction, ChosenItemsOfAnUnsortedArchiveAreTheOnesWritten) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
 
+// An entry nested to about 300 characters below the extraction directory (beyond MAX_PATH with
+// it) is listed, written whole and leaves nothing highlighted.
+TEST(ExtractorExtraction, NestedPathOfAbout300Characters) {
+  const std::string dir = support::FreshTestDir();
+  const std::string name = std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(92, 'c') + ".txt";
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Zip({Stored(name, "deep down")}));
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(Listed(dialog), std::vector<std::string>{name});
+  ExtractExpectingSuccess(process, dialog);
+  EXPECT_TRUE(Highlighted(dialog).empty());
+  const std::string target = JoinPath(dir, "pkg");
+  EXPECT_EQ(Below(target), (std::vector<std::string>{name.substr(0, 101), name.substr(0, 202), name}));
+  std::string backslashed = name;
+  std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(target, backslashed)), "deep down");
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}
+
 // During one long entry (256 MB decoded) the window answers its messages within a second, and
 // its caption shows how much of the archive has been read; afterwards the caption is its own.
 TEST(ExtractorExtraction, WindowAnswersAndShowsProgressDuringALongEntry) {
