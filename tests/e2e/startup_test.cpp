@@ -139,7 +139,7 @@ TEST(PackageDump, CapitalZWritesNothing) {
   EXPECT_FALSE(support::DirectoryExists(JoinPath(dir, "pkg_.zip")));
 }
 
-// A package named in a folder named with characters outside code page 1252: the dialog lists
+// A package in a folder named with characters outside code page 1252: the dialog lists
 // the archive and proposes the folder joined with the package's name, "-z" writes the dump
 // beside the package, and a silent run fills the proposed directory.
 TEST(PackageDump, PackageInAFolderNamedOutsideCodePage1252) {
