@@ -20,7 +20,7 @@ void BuildCrcTable() {
       CrcSlices[j][i] = CrcSlices[0][v & 0xFF] ^ (v >> 8);
     }
   // Each single bit carried over the lane's length, sixteen zero bytes per slice step.
-  for (uint32_t bit = 0; bit < 32; ++bit) {
+  for (uint32_t bit = 0; CrcTwoLanes && bit < 32; ++bit) {
     uint32_t v = 1u << bit;
     for (uint32_t n = 0; n < CrcLane / 16; ++n)
       v = CrcSlices[15][v & 0xFF] ^ CrcSlices[14][(v >> 8) & 0xFF] ^ CrcSlices[13][(v >> 16) & 0xFF] ^

@@ -15,8 +15,15 @@ extern uint32_t CrcSlices[CrcSliceCount][256];
 // alone waits on its table lookups), the first then carried over the second lane's length.
 // Zero bytes act on the register linearly: CrcSkipLane[i] is the register 1 << i after CrcLane
 // zero bytes, and any register's result is the sum of those of its bits.
+// The stub folds one lane only: under Wine its 32-bit code gains nothing from the second, whose
+// 640 bytes go to the decoder's table building instead.
 constexpr uint32_t CrcLane = 16384;
 extern uint32_t CrcSkipLane[32];
+#ifdef ZELVIX_ONE_CRC_LANE
+constexpr bool CrcTwoLanes = false;
+#else
+constexpr bool CrcTwoLanes = true;
+#endif
 
 // Fills the 256 entries of the block CrcTable points to, CrcSlices and CrcSkipLane.
 void BuildCrcTable();

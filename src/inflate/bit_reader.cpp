@@ -89,7 +89,7 @@ void UpdateCrc(const uint8_t* data, int32_t count, uint32_t& crc) {
   uint32_t c = crc;
   // Two lanes at a time (a whole window is two): the first from the register so far, the
   // second from zero, joined as the first carried over the second's length.
-  for (; count >= int32_t(2 * CrcLane); count -= 2 * CrcLane, data += 2 * CrcLane) {
+  for (; CrcTwoLanes && count >= int32_t(2 * CrcLane); count -= 2 * CrcLane, data += 2 * CrcLane) {
     uint32_t second = 0;
     for (uint32_t at = 0; at < CrcLane; at += 16) {
       c = Fold16(data + at, c);

@@ -19,6 +19,14 @@ struct HuffmanEntry {
   HuffmanEntry* Next;
 };
 
+// For the few routines every entry spends its time in: optimised for speed even in the stub,
+// which is otherwise built for size (native builds are optimised for speed as a whole).
+#if defined(__GNUC__) && !defined(__clang__)
+#define ZELVIX_FAST __attribute__((optimize("O2")))
+#else
+#define ZELVIX_FAST
+#endif
+
 constexpr uint32_t MaxCodeLength = 16;
 constexpr uint32_t MaxSymbols = 288;
 

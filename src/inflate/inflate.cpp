@@ -179,13 +179,9 @@ struct FixedCacheGuard {
 
 }  // namespace
 
-// The one loop that every compressed byte goes through: optimised for speed even in the stub
-// (measured under Wine: 7% faster in total, 10% on small text files, for about 500 bytes).
-// Native builds are optimised for speed as a whole.
-#if defined(__GNUC__) && !defined(__clang__)
-__attribute__((optimize("O2")))
-#endif
-int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
+// The loop that every compressed byte goes through (in the stub, for about 500 bytes: 7% faster
+// in total under Wine, 10% on small text files).
+ZELVIX_FAST int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
   uint32_t b = BitBuffer, k = BitCount, w = WindowPos;
   uint8_t* const win = Window;
   const uint8_t* in = InputBuffer + InputPos;
