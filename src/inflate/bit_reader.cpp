@@ -13,6 +13,7 @@ uint32_t BitBuffer;
 uint16_t BitCount;
 uint8_t* Window;
 uint16_t WindowPos;
+bool WindowDefined;
 uint32_t FillBits;
 bool InputOverrun;
 void (*OutputProgress)();
@@ -55,7 +56,13 @@ void NeedBits(uint32_t n, uint32_t& bits, uint16_t& count) {
   }
 }
 
+__attribute__((noinline)) void ClearWindowFrom(uint32_t position) {
+  memset(Window + position, 0, BufferBlockSize - position);
+  WindowDefined = true;
+}
+
 void FlushWindow(uint32_t n) {
+  if (n == WindowSize) WindowDefined = true;
   int32_t written = FileWrite(OutputHandle, Window, n);
   if (written < 0) written = 0;
   UpdateCrc(Window, written, RunningCrc);

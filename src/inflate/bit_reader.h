@@ -16,6 +16,11 @@ extern uint32_t BitBuffer;    // bits not yet consumed; the next bit of the stre
 extern uint16_t BitCount;     // valid bits in BitBuffer (at most 23)
 extern uint8_t* Window;       // positions 0..32767 used
 extern uint16_t WindowPos;    // next write position in Window
+// Whether every byte of Window has been written or cleared in this entry: until the window has
+// been filled once, the part not yet written is cleared only when a distance reaches into it,
+// by ClearWindowFrom (the first position not yet written).
+extern bool WindowDefined;
+void ClearWindowFrom(uint32_t position);
 
 // One-bits supplied after the entry's data ran out (8 per NextCompressedByte result of -1).
 // A decoder that holds k bits has consumed bits past the data exactly when k < FillBits.

@@ -146,6 +146,22 @@ TEST(FixedBlocks, DistanceOneLength258RepeatsTheLastByte) {
   EXPECT_EQ(InflateBytes(w.Bytes()).output, Bytes(259, 'z'));
 }
 
+// A distance reaching before the entry's first byte reads zeros, whatever the window's memory
+// held before: here after an entry that filled its window with 'x'.
+TEST(FixedBlocks, DistanceBeforeTheFirstByteReadsZeros) {
+  BitWriter fill;
+  fill.Put(1, 1).Put(1, 2).FixedSymbol('x');
+  for (int i = 0; i < 130; ++i) fill.FixedSymbol(285).FixedDistance(0);  // 258 more, distance 1
+  fill.FixedSymbol(256);
+  ASSERT_EQ(InflateBytes(fill.Bytes()).output, Bytes(1 + 130 * 258, 'x'));
+  BitWriter w;
+  w.Put(1, 1).Put(1, 2).FixedSymbol('a');
+  w.FixedSymbol(264).FixedDistance(4).Put(0, 1);  // length 10, distance 5
+  w.FixedSymbol(256);
+  const Bytes expected{'a', 0, 0, 0, 0, 'a', 0, 0, 0, 0, 'a'};
+  EXPECT_EQ(InflateBytes(w.Bytes()).output, expected);
+}
+
 TEST(FixedBlocks, BackReferenceAcrossTheWindowWrap) {
   // 32,758 stored bytes, then a fixed block copying 258 bytes from distance 100 (the copy wraps
   // the ring) and 258 from distance 30,000 (a source ahead of the write position after the wrap).
