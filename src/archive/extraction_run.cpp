@@ -53,11 +53,9 @@ bool HasPathSeparator(const char* name) {
 // extraction directory or that Windows cannot hold.
 bool NameCanBeWritten(const Run& run) { return run.nameDecoded && IsSafeEntryName(run.entryName); }
 
-// Joins ExtractDir (made absolute: the system takes long paths only so) and the entry name.
-// False when the result cannot be a file name for the system (ExtractDir without room for its
-// backslash, or a path longer than the system takes).
+// Joins ExtractDir and the entry name. False when the result cannot be a file name for the
+// system (ExtractDir without room for its backslash, or a path longer than the system takes).
 bool BuildTargetPath(Run& run) {
-  MakeAbsolute(ExtractDir, ExtractDirSize);
   const bool fits = AddBackslash(ExtractDir, ExtractDirSize);
   StrCopy(run.targetPath, ExtractDir, TargetPathSize);
   if (!fits) StrAppend(run.targetPath, "\\", TargetPathSize);
@@ -303,6 +301,8 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   ArchiveHasPaths = false;
   ui.begin(ListOnly);
   run.anySelected = !ListOnly && ui.selectedCount() > 0;
+  // Absolute once for the whole run: the system takes long paths only so.
+  if (!ListOnly) MakeAbsolute(ExtractDir, ExtractDirSize);
   Step step = Step::NextEntry;
   while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
