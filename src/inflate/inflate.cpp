@@ -116,44 +116,25 @@ ZELVIX_HOT const HuffmanEntry* FollowLinks(const HuffmanEntry* t, uint32_t& b, u
   return t;
 }
 
-inline uint64_t Load8(const uint8_t* p) {
-  uint64_t v;
-  memcpy(&v, p, 8);
-  return v;
-}
-inline void Store8(uint8_t* p, uint64_t v) { memcpy(p, &v, 8); }
 inline void Store4(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
 
 // Copies n bytes forward with the result of a byte-by-byte copy: where the source is fewer
 // than n bytes behind the destination, the last (dst - src) bytes repeat. Never writes outside
 // dst[0..n-1], since the ring bytes beyond are history that later distances may still reach.
+// Short copies go four bytes per step in registers, even on 32-bit x86; long ones to the
+// library routines.
 ZELVIX_HOT void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
-  if (dst > src && uint32_t(dst - src) < n) {  // overlapping repeat
-    const uint32_t gap = uint32_t(dst - src);
-    if (gap == 1) {
-      memset(dst, *src, n);
-    } else if (gap < 8) {
-      while (n-- > 0) *dst++ = *src++;
-    } else {
-      // 8 bytes per step, each step reading only bytes written before it; the last step
-      // ends exactly at dst + n and rewrites a few bytes with the values they already hold.
-      uint32_t done = 0;
-      for (; n - done > 8; done += 8) Store8(dst + done, Load8(src + done));
-      Store8(dst + n - 8, Load8(src + n - 8));
-    }
-    return;
-  }
-  // No repeat: every source byte is read before any destination byte could change it.
-  if (n > 16) {
-    if (dst != src) memmove(dst, src, n);  // a source ahead in the ring may overlap
-  } else if (n >= 8) {
-    const uint64_t head = Load8(src), tail = Load8(src + n - 8);
-    Store8(dst, head);
-    Store8(dst + n - 8, tail);
-  } else if (n >= 4) {
-    const uint32_t head = Load4(src), tail = Load4(src + n - 4);
-    Store4(dst, head);
-    Store4(dst + n - 4, tail);
+  const uint32_t behind = uint32_t(dst - src), ahead = uint32_t(src - dst);  // one of them wraps
+  if (n > 32 && behind >= n) {
+    memmove(dst, src, n);  // no repeat; a source ahead in the ring may overlap
+  } else if (n > 32 && behind == 1) {
+    memset(dst, *src, n);
+  } else if (n >= 4 && behind >= 4 && ahead >= n) {
+    // Each step reads only bytes written before it (or history before dst); the last step
+    // ends exactly at dst + n and rewrites a few bytes with the values they already hold.
+    uint32_t done = 0;
+    for (; n - done > 4; done += 4) Store4(dst + done, Load4(src + done));
+    Store4(dst + n - 4, Load4(src + n - 4));
   } else {
     for (uint32_t i = 0; i < n; ++i) dst[i] = src[i];
   }

@@ -181,6 +181,53 @@ TEST(FixedBlocks, BackReferenceAcrossTheWindowWrap) {
   EXPECT_EQ(r.crc, ZlibCrc(expected));
 }
 
+// Fixed-code length symbol and extra bits for a match length 3..258, distance code and extra
+// bits for a distance 1..32768 (the tables of RFC 1951, 3.2.5).
+void FixedMatch(BitWriter& w, uint32_t length, uint32_t distance) {
+  static const uint16_t lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                          31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static const uint8_t lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                         3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+  uint32_t s = 28;
+  while (lengthBase[s] > length) --s;
+  w.FixedSymbol(257 + s).Put(length - lengthBase[s], lengthExtra[s]);
+  uint32_t d = 0, base = 1;  // distance codes come in pairs whose extra bits grow by one
+  for (uint32_t extra = 0;; ++d) {
+    extra = d < 4 ? 0 : d / 2 - 1;
+    if (distance < base + (1u << extra)) {
+      w.FixedDistance(d).Put(distance - base, extra);
+      return;
+    }
+    base += 1u << extra;
+  }
+}
+
+// Copies whose distance is shorter than a copy step, lengths around the steps, and sources just
+// ahead of the write position in the ring (distances near 32 KB after the wrap): each compared
+// with a copy made byte by byte.
+TEST(FixedBlocks, CopiesAroundEveryStepAndOverlap) {
+  struct Case { uint32_t history, distance; };
+  std::vector<Case> cases;
+  for (uint32_t d = 1; d <= 9; ++d) cases.push_back({10, d});
+  for (uint32_t d : {32768u, 32767u, 32766u, 32765u, 32764u, 32740u}) cases.push_back({32778, d});
+  const Bytes random = MakeData(DataKind::Random, 32778, 5);
+  for (const Case& c : cases) {
+    for (uint32_t length : {3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 31u, 32u, 33u, 34u, 100u, 258u}) {
+      SCOPED_TRACE(testing::Message() << "distance " << c.distance << ", length " << length);
+      Bytes expected(random.begin(), random.begin() + c.history);
+      BitWriter w;
+      w.Put(0, 1).Put(0, 2).Align().Put(c.history, 16).Put(~c.history & 0xFFFF, 16);
+      for (uint8_t b : expected) w.Byte(b);
+      w.Put(1, 1).Put(1, 2);
+      FixedMatch(w, length, c.distance);
+      w.FixedSymbol('z').FixedSymbol(256);
+      for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - c.distance]);
+      expected.push_back('z');
+      EXPECT_TRUE(InflateBytes(w.Bytes()).output == expected);
+    }
+  }
+}
+
 TEST(InvalidCodes, EndTheBlockWithoutStoringItsWindowPosition) {
   struct Case { const char* what; uint32_t length, distance; };
   for (const Case& c : {Case{"length 286", 286, 0}, Case{"length 287", 287, 0}, Case{"distance 30", 257, 30},
