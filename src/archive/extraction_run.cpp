@@ -320,5 +320,6 @@ void ExtractionRun(const RunUi& ui, bool ListOnly) {
   MemBlock block(sizeof(Run));  // names and paths of any length: too large for the stack
   Run& run = *new (block.get()) Run(ui, ListOnly);
   WalkAndHandle(run, ui, ListOnly);
+  ReleaseSpareTables();
   run.~Run();
 }

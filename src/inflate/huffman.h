@@ -47,6 +47,7 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
 
 // Releases table and every table reached through the header links, until an empty link.
 // Callers pass their chain variable. Returns 0. The heap blocks are kept as spares that later
-// builds take again, until ReleaseSpareTables returns them to the heap.
+// builds take again, in this entry and the next ones, until ReleaseSpareTables returns them to
+// the heap (at the end of an extraction run).
 int FreeHuffmanTables(HuffmanEntry* table);
 void ReleaseSpareTables();

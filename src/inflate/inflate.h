@@ -21,7 +21,8 @@ extern HuffmanEntry* FixedChain;  // both builds, for the release
 // Preconditions: ArchiveHandle at the entry's data (after the encryption header, keys ready),
 // CompressedLeft = compressed bytes, OutputHandle open, RunningCrc preset. Reports nothing:
 // the caller compares RunningCrc. Any input ends in bounded time: once the data run out inside
-// a block (InputOverrun), that block ends as with an invalid code and the entry ends.
+// a block (InputOverrun), that block ends as with an invalid code and the entry ends. The
+// table blocks stay as spares for the next entry: ReleaseSpareTables returns them to the heap.
 void InflateEntry();
 
 // Reads one block header and decodes the block; last receives BFINAL. Type 3 decodes nothing.
