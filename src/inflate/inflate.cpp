@@ -323,7 +323,7 @@ void DecodeDynamicBlock() {
   HuffmanEntry* distanceChain = nullptr;
   HuffmanEntry* tl = nullptr;
   HuffmanEntry* td = nullptr;
-  uint32_t bl = 7, bd = 6;
+  uint32_t bl = 7, bd = 8;
 
   uint16_t length[288 + 32];
   uint32_t i = 0;
@@ -363,7 +363,7 @@ void DecodeDynamicBlock() {
 
   // Literal/length code: only complete codes are used. Distance code: incomplete and empty
   // codes are accepted (a block of literals only), over-subscribed ones are not.
-  bl = 9;
+  bl = 10;
   if (BuildHuffmanTables(length, nl, 257, LengthBase, LengthExtra, 31, tl, literalChain, bl) != 0 || tl == nullptr)
     goto abandon;
   if (BuildHuffmanTables(length + nl, nd, 0, DistanceBase, DistanceExtra, 30, td, distanceChain, bd) == 2)
