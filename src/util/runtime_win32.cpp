@@ -1,10 +1,15 @@
 // The few C library routines the compiler may call on its own; the stub links no C run-time.
 #include <cstddef>
+#include <cstdint>
 
 extern "C" {
-// rep movsb / stosb: short in code and fast on every processor of the last decade.
+// Whole words, then the odd bytes: short in code, fast on real processors, and a quarter of
+// the steps of a byte-wise string instruction under emulation, which takes one step per element.
 void* memcpy(void* dest, const void* src, size_t n) {
   void* d = dest;
+  size_t words = n >> 2;
+  __asm__ volatile("rep movsl" : "+D"(d), "+S"(src), "+c"(words) : : "memory");
+  n &= 3;
   __asm__ volatile("rep movsb" : "+D"(d), "+S"(src), "+c"(n) : : "memory");
   return dest;
 }
@@ -20,6 +25,9 @@ void* memmove(void* dest, const void* src, size_t n) {
 
 void* memset(void* dest, int c, size_t n) {
   void* d = dest;
+  size_t words = n >> 2;
+  __asm__ volatile("rep stosl" : "+D"(d), "+c"(words) : "a"(uint8_t(c) * 0x01010101u) : "memory");
+  n &= 3;
   __asm__ volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(c) : "memory");
   return dest;
 }
