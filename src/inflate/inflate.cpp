@@ -125,16 +125,16 @@ inline void Store4(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
 // library routines.
 ZELVIX_HOT void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
   const uint32_t behind = uint32_t(dst - src), ahead = uint32_t(src - dst);  // one of them wraps
-  if (n > 32 && behind >= n) {
-    memmove(dst, src, n);  // no repeat; a source ahead in the ring may overlap
-  } else if (n > 32 && behind == 1) {
-    memset(dst, *src, n);
-  } else if (n >= 4 && behind >= 4 && ahead >= n) {
+  if (n >= 4 && behind >= 4 && ahead >= n && (n <= 32 || behind < n)) {  // the common case first
     // Each step reads only bytes written before it (or history before dst); the last step
     // ends exactly at dst + n and rewrites a few bytes with the values they already hold.
     uint32_t done = 0;
     for (; n - done > 4; done += 4) Store4(dst + done, Load4(src + done));
     Store4(dst + n - 4, Load4(src + n - 4));
+  } else if (n > 32 && behind >= n) {
+    memmove(dst, src, n);  // no repeat; a source ahead in the ring may overlap
+  } else if (n > 32 && behind == 1) {
+    memset(dst, *src, n);
   } else {
     for (uint32_t i = 0; i < n; ++i) dst[i] = src[i];
   }
