@@ -32,9 +32,13 @@ inline void SyncInput(const uint8_t* in) {
   InputPos = pos;
 }
 
-// The slow half of Need: at a chunk's end (the refill goes through NextCompressedByte) and
-// past the data. False once bits past the data have been consumed: the caller ends its block.
-__attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in) {
+// The slow half of Need, near a chunk's end: the bytes left in the chunk one at a time, then
+// the refill through NextCompressedByte, and past the data. False once bits past the data have
+// been consumed: the caller ends its block.
+__attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
+                                          const uint8_t*& end) {
+  for (; k < n && in != end; k += 8) b |= uint32_t(*in++) << k;
+  if (k >= n) return true;
   SyncInput(in);
   if (k < FillBits) {
     InputOverrun = true;
@@ -44,6 +48,7 @@ __attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, 
   NeedBits(n, b, count);
   k = count;
   in = InputBuffer + InputPos;
+  end = InputBuffer + InputCount;
   return true;
 }
 
@@ -69,22 +74,13 @@ ZELVIX_HOT bool Need(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in, c
     k |= 24;
     return true;
   }
-  if (end - in >= 2) {
-    b |= uint32_t(*in++) << k;
-    k += 8;
-    if (k < n) {
-      b |= uint32_t(*in++) << k;
-      k += 8;
-    }
-    return true;
-  }
   uint32_t tb = b, tk = k;  // copies, so that the caller's locals can stay in registers
-  const uint8_t* ti = in;
-  const bool ok = RefillSlow(n, tb, tk, ti);
+  const uint8_t *ti = in, *te = end;
+  const bool ok = RefillSlow(n, tb, tk, ti, te);
   b = tb;
   k = tk;
   in = ti;
-  end = InputBuffer + InputCount;
+  end = te;
   return ok;
 }
 
@@ -210,14 +206,20 @@ ZELVIX_FAST int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint
     b >>= t->Bits;
     k -= t->Bits;
     if (!Need(e, b, k, in, end)) goto invalid;
+    const uint32_t distance = t->Value + (b & MaskBits[e]);
+    b >>= e;
+    k -= e;
+    if (distance <= w && len < WindowSize - w) {  // the common case: no wrap, no flush
+      CopyRun(win + w, win + w - distance, len);
+      w += len;
+      continue;
+    }
     // The source position in the 32 KB ring. A distance reaching before the entry's first byte
     // reads zeros: the mask keeps it inside the window, which is cleared beyond what the entry
     // has written the first time that happens (clearing it at every entry's start would cost
     // small entries a fifth of their time).
-    uint32_t d = w - t->Value - (b & MaskBits[e]);
+    uint32_t d = w - distance;
     if (d > w && !WindowDefined) ClearWindowFrom(w);
-    b >>= e;
-    k -= e;
 
     // Copy in pieces that keep source and destination inside the ring.
     do {
