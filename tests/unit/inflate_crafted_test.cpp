@@ -202,15 +202,16 @@ void FixedMatch(BitWriter& w, uint32_t length, uint32_t distance) {
   }
 }
 
-// Copies whose distance is shorter than a copy step, lengths around the steps, and sources just
-// ahead of the write position in the ring (distances near 32 KB after the wrap): each compared
-// with a copy made byte by byte.
+// Copies whose distance is shorter than a copy step, lengths around the steps, copies ending
+// just before, at and just after the ring's end, and sources just ahead of the write position
+// in the ring (distances near 32 KB after the wrap): each compared with a copy made byte by byte.
 TEST(FixedBlocks, CopiesAroundEveryStepAndOverlap) {
   struct Case { uint32_t history, distance; };
   std::vector<Case> cases;
   for (uint32_t d = 1; d <= 9; ++d) cases.push_back({10, d});
+  for (uint32_t d : {5u, 4000u}) cases.push_back({32768 - 33, d});  // lengths 32, 33, 34 meet the end
   for (uint32_t d : {32768u, 32767u, 32766u, 32765u, 32764u, 32740u}) cases.push_back({32778, d});
-  const Bytes random = MakeData(DataKind::Random, 32778, 5);
+  const Bytes random = MakeData(DataKind::Random, 32778, 5);  // the longest history
   for (const Case& c : cases) {
     for (uint32_t length : {3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 31u, 32u, 33u, 34u, 100u, 258u}) {
       SCOPED_TRACE(testing::Message() << "distance " << c.distance << ", length " << length);
@@ -220,9 +221,9 @@ TEST(FixedBlocks, CopiesAroundEveryStepAndOverlap) {
       for (uint8_t b : expected) w.Byte(b);
       w.Put(1, 1).Put(1, 2);
       FixedMatch(w, length, c.distance);
-      w.FixedSymbol('z').FixedSymbol(256);
+      w.FixedSymbol('x').FixedSymbol('y').FixedSymbol('z').FixedSymbol(256);  // and on after the copy
       for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - c.distance]);
-      expected.push_back('z');
+      for (uint8_t ch : {'x', 'y', 'z'}) expected.push_back(ch);
       EXPECT_TRUE(InflateBytes(w.Bytes()).output == expected);
     }
   }
