@@ -1,6 +1,8 @@
 // Huffman table builder (see huffman.h). Codes are assigned in canonical order, shortest first,
 // and stored bit-reversed, since the stream delivers the first code bit as the lowest bit.
 #include "inflate/huffman.h"
+#include <cstddef>
+#include <cstring>
 #include "util/memory.h"
 
 // Released tables wait here, one list per width (0..17), for the next build: every dynamic
@@ -105,10 +107,9 @@ ZELVIX_FAST int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t
         }
       }
 
-      HuffmanEntry r;
+      HuffmanEntry r;  // Next stays unwritten: only links are followed through it
       r.Bits = uint8_t(k - w);
       r.Value = 0;
-      r.Next = nullptr;
       if (next >= used) {
         r.Op = OpInvalid;  // a dummy code: the pattern has no symbol
       } else {
@@ -124,7 +125,10 @@ ZELVIX_FAST int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t
         }
       }
       const uint32_t step = uint32_t(1) << (k - w);
-      for (uint32_t j = i >> w; j < z; j += step) u[h][j] = r;
+      // Op, Bits and Value in one 32-bit store per entry: filling the roots is much of the
+      // work of a small block.
+      static_assert(offsetof(HuffmanEntry, Value) == 2, "Op, Bits and Value are the first 4 bytes");
+      for (uint32_t j = i >> w; j < z; j += step) memcpy(&u[h][j], &r, 4);
 
       // Next code of length k, counting in bit-reversed order.
       uint32_t bit = uint32_t(1) << (k - 1);

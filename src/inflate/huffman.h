@@ -11,7 +11,8 @@ constexpr uint8_t OpInvalid = 99;     // a pattern no symbol owns, or a symbol t
 
 // One table entry. Op 0..13: a length or distance base in Value, Op extra bits follow the code.
 // Bits: stream bits to drop when the entry is taken (the code length less the widths of the
-// tables above). Next: the sub-table of a link entry; in a table's hidden header, the chain.
+// tables above). Next: the sub-table of a link entry; in a table's hidden header, the chain;
+// unwritten in other entries.
 struct HuffmanEntry {
   uint8_t Op;
   uint8_t Bits;
