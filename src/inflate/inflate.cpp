@@ -187,15 +187,14 @@ ZELVIX_FAST int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint
     }
     if (e == OpEndOfBlock) break;
 
-    // A length: base plus e extra bits (0..5), at most 258.
-    if (!Need(e, b, k, in, end)) goto invalid;
+    // A length: base plus e extra bits (0..5), at most 258; then its distance, whose root
+    // lookup is taken from the same refill. A block whose distance code is empty may hold
+    // literals only.
+    if (td == nullptr) goto invalid;
+    if (!Need(e + bd, b, k, in, end)) goto invalid;
     uint32_t len = t->Value + (b & MaskBits[e]);
     b >>= e;
     k -= e;
-
-    // Its distance. A block whose distance code is empty may hold literals only.
-    if (td == nullptr) goto invalid;
-    if (!Need(bd, b, k, in, end)) goto invalid;
     t = td + (b & md);
     e = t->Op;
     if (e > OpLiteral) {  // distance symbols 30 and 31 and unowned patterns are invalid
