@@ -49,7 +49,15 @@ int32_t NextCompressedByte() {
 
 void NeedBits(uint32_t n, uint32_t& bits, uint16_t& count) {
   while (count < n) {
-    const int32_t c = NextCompressedByte();
+    // A byte still in the chunk is taken here (bytes in the chunk are never beyond the entry):
+    // block headers are read a few bits at a time, and two calls per byte cost more than that.
+    int32_t c;
+    if (int32_t(InputPos) < InputCount) {
+      c = InputBuffer[InputPos++];
+      --CompressedLeft;
+    } else {
+      c = NextCompressedByte();
+    }
     if (c < 0) FillBits += 8;
     bits |= uint32_t(c) << count;  // -1 is all ones: one-bits from position count upwards
     count = uint16_t(count + 8);
