@@ -32,13 +32,11 @@ inline void SyncInput(const uint8_t* in) {
   InputPos = pos;
 }
 
-// The slow half of Need, near a chunk's end: the bytes left in the chunk one at a time, then
-// the refill through NextCompressedByte, and past the data. False once bits past the data have
-// been consumed: the caller ends its block.
+// The slow half of Need, near a chunk's end: NeedBits takes the bytes left in the chunk one at
+// a time, then refills it, and past the data supplies one-bits. False once bits past the data
+// have been consumed: the caller ends its block.
 __attribute__((noinline)) bool RefillSlow(uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
                                           const uint8_t*& end) {
-  for (; k < n && in != end; k += 8) b |= uint32_t(*in++) << k;
-  if (k >= n) return true;
   SyncInput(in);
   if (k < FillBits) {
     InputOverrun = true;
