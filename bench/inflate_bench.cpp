@@ -10,11 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
-#include "app/state.h"
-#include "archive/crc32.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
 #include "inflate/inflate.h"
+#include "util/crc32.h"
 
 namespace {
 
@@ -36,12 +35,12 @@ double Now() {
 }
 
 // Walks the entries with the product's walk; other entries are counted and skipped.
-std::vector<Entry> ListEntries(const char* path, int& skipped) {
+std::vector<Entry> ListEntries(FileHandle file, const char* path, int& skipped) {
   std::vector<Entry> entries;
   EntryWalk walk;
-  StartWalk(walk, 0);
+  StartWalk(walk, file, 0);
   while (NextEntry(walk)) {
-    const LocalFileHeader& h = LocalHeader;
+    const LocalFileHeader& h = walk.header;
     if (walk.endKnown && h.Method == 8 && !(h.Flags & FlagEncrypted))
       entries.push_back({walk.dataPos, h.CompressedSize, h.UncompressedSize, h.Crc32});
     else
@@ -51,14 +50,12 @@ std::vector<Entry> ListEntries(const char* path, int& skipped) {
   return entries;
 }
 
-bool ZelvixEntry(const Entry& e, FileHandle sink) {
-  FileSeek(ArchiveHandle, e.offset);
-  CompressedLeft = int32_t(e.compressedSize);
-  OutputHandle = sink;
-  LocalHeader.Flags = 0;
-  RunningCrc = 0xFFFFFFFF;
-  InflateEntry();
-  return ~RunningCrc == e.crc;
+// The entry through the records the extraction run builds.
+bool ZelvixEntry(const Entry& e, FileHandle fd, FileHandle sink) {
+  FileSeek(fd, e.offset);
+  EntryInput in(fd, int32_t(e.compressedSize));
+  EntryOutput out(sink);
+  return Inflate(in, out) && OutputCrc(out) == e.crc;
 }
 
 bool ZlibEntry(const Entry& e, FileHandle fd, FileHandle sink, uint8_t* in, uint8_t* out) {
@@ -105,8 +102,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: inflate_bench FILE.zip...\n");
     return 2;
   }
-  static uint32_t table[256];
-  CrcTable = table;
   BuildCrcTable();
 #ifdef _WIN32
   const FileHandle sink = FileCreate("NUL");
@@ -122,16 +117,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot open %s\n", argv[a]);
       return 2;
     }
-    ArchiveHandle = fd;
     int skipped = 0;
-    const std::vector<Entry> entries = ListEntries(argv[a], skipped);
+    const std::vector<Entry> entries = ListEntries(fd, argv[a], skipped);
     FileStats s;
     for (const Entry& e : entries) s.megabytes += e.size / 1e6;
     double bestZelvix = 1e30, bestZlib = 1e30;
     for (int rep = 0; rep < Repetitions; ++rep) {
       double t0 = Now();
       for (const Entry& e : entries)
-        if (!ZelvixEntry(e, sink)) {
+        if (!ZelvixEntry(e, fd, sink)) {
           if (rep == 0) std::fprintf(stderr, "%s: zelvix CRC mismatch at offset %d\n", argv[a], e.offset);
           allGood = false;
         }

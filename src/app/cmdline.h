@@ -1,8 +1,7 @@
 // Splitting of the process command line into arguments, and the switches a package takes.
 #pragma once
 #include <cstdint>
-
-#include "app/state.h"
+#include "archive/decrypt.h"
 
 constexpr uint32_t ArgumentSize = 1024;  // the longest argument taken whole, and its zero
 

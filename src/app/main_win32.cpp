@@ -2,12 +2,11 @@
 // archive, then shows the main dialog, builds a package or explains the usage.
 #include "app/startup.h"
 #include "app/cmdline.h"
-#include "app/state.h"
-#include "archive/crc32.h"
 #include "archive/extraction_run.h"
 #include "dialogs/dialogs.h"
-#include "package/builder.h"
 #include "package/locator.h"
+#include "package/options_block.h"
+#include "util/crc32.h"
 #include "util/fatal.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -16,8 +15,6 @@
 #include "util/wide_win32.h"
 #include "resource.h"
 
-HINSTANCE ModuleInstance;
-HWND MainDialogHandle;
 char OwnPath[OwnPathSize];
 char CommandLine[CommandLineSize];
 
@@ -43,9 +40,7 @@ static void RestrictDllSearch() {
   SetDllDirectoryA("");
 }
 
-// The folder made for t.dir with its final backslash (as ExtractDir has it once a run has used
-// it), "" when none was made.
-static char PrivateDir[ExtractDirSize];
+char PrivateDir[ExtractDirSize];
 
 // The directory proposed at start: the -d directory of the command line (made absolute from the
 // current directory); with t.dir a new private folder inside the temporary directory, so that
@@ -88,17 +83,11 @@ void ProposeExtractDir() {
   if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
 }
 
-// Closes the package file and frees the CRC-32 table however the run below it ends.
+// Closes the package file however the run below it ends.
 struct StartupResources {
-  StartupResources() {
-    CrcTable = static_cast<uint32_t*>(MemAlloc(CrcTableBlockSize));
-    BuildCrcTable();
-  }
   ~StartupResources() {
     if (!CloseHandle(reinterpret_cast<HANDLE>(ArchiveHandle)))
       ShowMessage("Error closing file", "Error", MB_OK | MB_ICONHAND);
-    MemFree(CrcTable);
-    CrcTable = nullptr;
   }
 };
 
@@ -172,6 +161,7 @@ uint32_t RunProgram() {
   uint32_t exitCode = 0;
   {
     StartupResources resources;
+    BuildCrcTable();
     ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
     if (ArchiveOffset == 0) {
       if (argument1[0] != 0) exitCode = BuildPackage();
@@ -182,8 +172,8 @@ uint32_t RunProgram() {
       // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
       ToAnsi(Switches.password, Password, sizeof Password);
       StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
+      ProposeExtractDir();
       if (Switches.silent) {
-        ProposeExtractDir();
         SilentExtraction();
       } else {
         DialogBoxParamW(ModuleInstance, L"" MAIN_DIALOG, nullptr, MainDlgProc, 0);

@@ -1,7 +1,6 @@
 // FindEntryExtent (see data_descriptor.h). Positions in a package are 32-bit, so every size
 // here is too: a ZIP64 size of 2 GB or more leaves the extent unknown.
 #include "archive/data_descriptor.h"
-#include "app/state.h"
 #include "archive/local_header.h"
 #include "util/bytes.h"
 #include "util/memory.h"
@@ -28,12 +27,12 @@ uint32_t LoadSize64(const uint8_t* p) {
 // The compressed size from a ZIP64 extended-information field. The local header carries both
 // sizes there, uncompressed first; a field of 8 bytes holds just the one marked missing.
 // Missing when there is no such field.
-uint32_t Zip64CompressedSize(const uint8_t* extra, uint32_t length) {
+uint32_t Zip64CompressedSize(const LocalFileHeader& header, const uint8_t* extra, uint32_t length) {
   uint32_t size = 0;
   const uint8_t* field = FindExtraField(extra, length, Zip64ExtraId, size);
   if (field == nullptr) return Missing;
   if (size >= 16) return LoadSize64(field + 8);
-  if (size >= 8 && LocalHeader.UncompressedSize != Missing) return LoadSize64(field);
+  if (size >= 8 && header.UncompressedSize != Missing) return LoadSize64(field);
   return Missing;
 }
 
@@ -61,14 +60,14 @@ uint32_t DescriptorAt(const uint8_t* p, uint32_t available, uint32_t distance, b
 
 // Scans forward from dataPos for the descriptor that ends the entry's data; size receives the
 // data's length. Reads the file once, in 64 KB chunks that overlap by a descriptor's length.
-uint32_t ScanForDescriptor(int32_t dataPos, bool zip64, uint32_t& size, uint32_t& crc) {
+uint32_t ScanForDescriptor(FileHandle file, int32_t dataPos, bool zip64, uint32_t& size, uint32_t& crc) {
   MemBlock buffer(ScanBuffer);
   uint8_t* bytes = buffer.get();
   uint32_t chunk = 0;  // distance of the buffer's first byte from dataPos
   uint32_t held = 0;
-  if (FileSeek(ArchiveHandle, dataPos) != dataPos) return 0;
+  if (FileSeek(file, dataPos) != dataPos) return 0;
   for (;;) {
-    const int32_t got = FileRead(ArchiveHandle, bytes + held, ScanBuffer - held);
+    const int32_t got = FileRead(file, bytes + held, ScanBuffer - held);
     if (got < 0) return 0;
     held += uint32_t(got);
     const bool atEnd = held < ScanBuffer;
@@ -89,24 +88,25 @@ uint32_t ScanForDescriptor(int32_t dataPos, bool zip64, uint32_t& size, uint32_t
 
 }  // namespace
 
-EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength) {
-  EntryExtent extent{ExtentStatus::TooFar, LocalHeader.CompressedSize, LocalHeader.Crc32, -1};
-  uint32_t compressed = LocalHeader.CompressedSize;
+EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int32_t dataPos, const uint8_t* extra,
+                            uint32_t extraLength) {
+  EntryExtent extent{ExtentStatus::TooFar, header.CompressedSize, header.Crc32, -1};
+  uint32_t compressed = header.CompressedSize;
   bool zip64 = false;
-  if (compressed == Missing || LocalHeader.UncompressedSize == Missing) {
-    const uint32_t fromExtra = Zip64CompressedSize(extra, extraLength);
+  if (compressed == Missing || header.UncompressedSize == Missing) {
+    const uint32_t fromExtra = Zip64CompressedSize(header, extra, extraLength);
     zip64 = fromExtra != Missing;
     if (zip64) compressed = fromExtra;
   }
   if (compressed >= Unusable) return extent;  // never a seek computed from 0xFFFFFFFF
   uint32_t crc = 0, length = 0;
-  if (LocalHeader.Flags & FlagDataDescriptor) {
+  if (header.Flags & FlagDataDescriptor) {
     // At the end the header states: a descriptor, or the next record when there is none.
     bool stated = false;
     if (compressed != 0 && uint32_t(dataPos) + compressed < Unusable) {
       uint8_t tail[LongestDescriptor + 4];
       const int32_t at = dataPos + int32_t(compressed);
-      const int32_t got = FileSeek(ArchiveHandle, at) == at ? FileRead(ArchiveHandle, tail, sizeof tail) : -1;
+      const int32_t got = FileSeek(file, at) == at ? FileRead(file, tail, sizeof tail) : -1;
       if (got > 0) length = DescriptorAt(tail, uint32_t(got), compressed, zip64, true, crc);
       stated = length != 0 || got == 0 || (got >= 4 && IsHeaderSignature(tail));
     }
@@ -116,7 +116,7 @@ EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extr
     // in the CRC field, not the CRC).
     // With no descriptor anywhere, a stated size still stands and the walk goes on after it.
     uint32_t found = 0;
-    if (!stated) length = ScanForDescriptor(dataPos, zip64, found, crc);
+    if (!stated) length = ScanForDescriptor(file, dataPos, zip64, found, crc);
     if (length != 0 && !stated) {
       compressed = found;
       extent.crc32 = crc;

@@ -2,6 +2,8 @@
 // the data, and ZIP64 sizes in the extra field. Used by the extraction walk for every entry.
 #pragma once
 #include <cstdint>
+#include "archive/local_header.h"
+#include "util/file_io.h"
 
 constexpr uint32_t DataDescriptorSignature = 0x08074B50;  // "PK\7\8"
 constexpr uint16_t Zip64ExtraId = 0x0001;
@@ -19,7 +21,7 @@ struct EntryExtent {
   int32_t nextHeader;       // position of the record after the entry (and its descriptor)
 };
 
-// The extent of the entry in LocalHeader whose data begin at dataPos in ArchiveHandle;
+// The extent of the entry whose local header is header and whose data begin at dataPos in file;
 // extra/extraLength are its extra field. Sizes come from the local header, or from its ZIP64
 // field. With flag bit 3, a descriptor at the stated end is stepped over, and values the header
 // leaves at zero come from it. When the stated end leads to neither a descriptor nor a header
@@ -28,5 +30,6 @@ struct EntryExtent {
 // from dataPos and which is followed by a local or central header (or, signed, by the end of the
 // file); that descriptor then decides both size and CRC-32. An end beyond 32-bit positions is
 // TooFar; a deferred size with no descriptor leaves the extent Unknown.
-// The file position of ArchiveHandle is left anywhere.
-EntryExtent FindEntryExtent(int32_t dataPos, const uint8_t* extra, uint32_t extraLength);
+// The file position is left anywhere.
+EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int32_t dataPos, const uint8_t* extra,
+                            uint32_t extraLength);

@@ -1,6 +1,6 @@
 // Entry names (see entry_name.h).
 #include "archive/entry_name.h"
-#include "archive/crc32.h"
+#include "util/crc32.h"
 #include "archive/local_header.h"
 #include "util/bytes.h"
 #include "util/strings.h"

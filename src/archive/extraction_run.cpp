@@ -3,19 +3,36 @@
 // overwrite policy, so the items left selected are the failures and the entries not reached.
 #include "archive/extraction_run.h"
 #include <new>
-#include "app/state.h"
-#include "archive/decrypt.h"
 #include "archive/entry_name.h"
 #include "archive/entry_time.h"
-#include "archive/local_header.h"
 #include "archive/walk.h"
-#include "inflate/bit_reader.h"
+#include "codec/stored_copy.h"
+#include "inflate/huffman.h"
 #include "inflate/inflate.h"
-#include "inflate/stored_copy.h"
+#include "util/fatal.h"
+#include "util/memory.h"
 #include "util/message.h"
 #include "util/paths.h"
 #include "util/strings.h"
 #include "util/text.h"
+
+FileHandle ArchiveHandle;  // set by start-up before any use; zero here keeps the stub free of a data section
+int32_t ArchiveOffset;
+char ExtractDir[ExtractDirSize];
+uint8_t OverwriteMode;
+bool ArchiveHasPaths;
+bool ExtractionOk;
+bool ExtractionFailed;
+SilentListState SilentList;
+
+void ResetRunState() {
+  ArchiveHandle = NoFile;
+  ArchiveOffset = 0;
+  ExtractDir[0] = 0;
+  OverwriteMode = OverwriteAlways;
+  ArchiveHasPaths = ExtractionOk = ExtractionFailed = false;
+  SilentList = {};
+}
 
 namespace {
 
@@ -33,6 +50,8 @@ struct Run {
   bool entryReady = false;  // a selected entry reached (and passed) its password stage
   bool anySelected = false; // extraction runs: some item was selected at the start
   int32_t listedCount = 0;  // entries that get a list item, in walk order
+  int32_t item = -1;        // the item of the entry last searched for; the next search starts after it
+  const EntryInput* input = nullptr;  // the entry being decoded, for KeepAlive
   EntryWalk walk;
   bool nameDecoded = false;  // entryName holds the whole name
   char entryName[NameBufferSize];
@@ -91,51 +110,56 @@ Step PrepareTarget(Run& run, bool& skip) {
   if (policyAsks && PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
     if (OverwriteMode == OverwriteSkip) {
       skip = true;
-    } else {
-      ExtractFileName(run.targetPath, ExistingFileName, FileNameSize);
-      run.ui.askOverwrite();
-      skip = !OverwriteAnswer;
+    } else if (run.ui.askOverwrite != nullptr) {
+      char existing[FileNameSize];
+      ExtractFileName(run.targetPath, existing, FileNameSize);
+      const OverwriteReply reply = run.ui.askOverwrite(existing);
+      if (reply.stopAsking) OverwriteMode = reply.overwrite ? OverwriteAlways : OverwriteSkip;
+      skip = !reply.overwrite;
     }
-    if (skip) run.ui.deselect();
+    if (skip) run.ui.deselect(run.item);
     return Step::NextEntry;
   }
   return MakeTargetDirectory(run);
 }
 
-// The run whose entry is being decoded, for KeepAlive.
-const Run* CurrentRun;
-
-// The decoders' OutputProgress: how far the run has read into the package, for the window.
-void KeepAlive() {
-  const Run& run = *CurrentRun;
-  const int32_t consumed = int32_t(LocalHeader.CompressedSize) - (CompressedLeft > 0 ? CompressedLeft : 0);
+// The output's progress call: how far the run has read into the package, for the window.
+void KeepAlive(void* context) {
+  const Run& run = *static_cast<const Run*>(context);
+  const int32_t left = run.input->left;
+  const int32_t consumed = int32_t(run.walk.header.CompressedSize) - (left > 0 ? left : 0);
   run.ui.keepAlive(run.walk.dataPos + consumed);
 }
 
 // Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
-// matches and whose file closed cleanly counts as extracted.
-void WriteEntry(Run& run) {
-  OutputHandle = FileCreateOutput(run.targetPath);
-  if (OutputHandle == NoFile) {
+// matches and whose file closed cleanly counts as extracted. keys: the entry's, when encrypted.
+void WriteEntry(Run& run, const CipherKeys* keys) {
+  const LocalFileHeader& header = run.walk.header;
+  const FileHandle target = FileCreateOutput(run.targetPath);
+  if (target == NoFile) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return;
   }
   run.ui.showProgress(run.targetPath);
-  CurrentRun = &run;
-  OutputProgress = KeepAlive;
-  bool good = DecodeEntry();
-  OutputProgress = nullptr;
+  bool good;
+  {
+    EntryInput in(ArchiveHandle, EntryDataSize(header), keys);
+    EntryOutput out(target);
+    out.progress = KeepAlive;
+    out.progressContext = &run;
+    run.input = &in;
+    good = DecodeEntry(header, in, out);
+    run.input = nullptr;
+  }
   // The stored time goes on a file whose data came out right; a time the system refuses does
   // not fail the entry.
   if (good)
-    SetStoredTime(OutputHandle, EntryModifiedTime(run.walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
-                                                  LocalHeader.ModTime));
-  if (!FileClose(OutputHandle)) {
+    SetStoredTime(target, EntryModifiedTime(run.walk.extra, header.ExtraLength, header.ModDate, header.ModTime));
+  if (!FileClose(target)) {
     Message(run.targetPath, "Error Closing...", MsgIconError);
     good = false;
   }
-  OutputHandle = NoFile;
-  if (good) run.ui.deselect();
+  if (good) run.ui.deselect(run.item);
 }
 
 // Everything an extraction run does with one selected entry.
@@ -148,14 +172,17 @@ Step ExtractEntry(Run& run) {
   }
   // A method that cannot be decoded (AES encryption, 99, among them) is said before any
   // password prompt, and no file is made for the entry. The run ends there.
-  if (LocalHeader.Method != 0 && LocalHeader.Method != 8) {
+  const LocalFileHeader& header = run.walk.header;
+  if (CodecFor(header.Method) == nullptr) {
     Message("Unsupported compression method", "Unable to extract...", MsgIconError);
     return Step::EndWithoutClosing;
   }
   run.entryReady = false;
-  SeekArchive(run.walk.dataPos);
+  SeekArchive(ArchiveHandle, run.walk.dataPos);
+  const bool encrypted = (header.Flags & FlagEncrypted) != 0;
+  CipherKeys keys{};
   const PasswordResult password =
-      (LocalHeader.Flags & FlagEncrypted) ? SettlePassword(run.ui.askPassword) : PasswordResult::Open;
+      encrypted ? SettlePassword(ArchiveHandle, header, run.ui.askPassword, keys) : PasswordResult::Open;
   // Refused after the prompts: the walk ends silently, with no closing message. Where nobody
   // could be asked, only this entry fails.
   if (password == PasswordResult::Refused && run.ui.askPassword != nullptr) return Step::EndWalk;
@@ -167,7 +194,7 @@ Step ExtractEntry(Run& run) {
   }
   bool skip;
   const Step prepared = PrepareTarget(run, skip);
-  if (prepared == Step::NextEntry && !skip) WriteEntry(run);
+  if (prepared == Step::NextEntry && !skip) WriteEntry(run, encrypted ? &keys : nullptr);
   return prepared;
 }
 
@@ -179,8 +206,9 @@ Step MakeEntryDirectory(Run& run) {
 }
 
 Step HandleEntry(Run& run) {
-  run.nameDecoded = DecodeEntryName(run.walk.name, LocalHeader.NameLength, LocalHeader.Flags, run.walk.extra,
-                                    LocalHeader.ExtraLength, run.entryName, NameBufferSize);
+  const LocalFileHeader& header = run.walk.header;
+  run.nameDecoded = DecodeEntryName(run.walk.name, header.NameLength, header.Flags, run.walk.extra,
+                                    header.ExtraLength, run.entryName, NameBufferSize);
   if (run.entryName[0] == 0) {
     Message("Error retreiving filename.", "Zelvix error", MsgIconError);
     return Step::EndWithoutClosing;
@@ -197,12 +225,14 @@ Step HandleEntry(Run& run) {
     return Step::NextEntry;
   }
   if (!listed) {  // no item shows such a name: the search would find none
-    ListSearchIndex = -1;
+    run.item = -1;
     // A directory entry with its stored path (without, its file-name part is empty) is made,
     // empty as it may be, in a run that extracts anything at all.
     return length > 0 && run.anySelected ? MakeEntryDirectory(run) : Step::NextEntry;
   }
-  if (!run.ui.isSelected(run.entryName, ordinal)) return Step::NextEntry;
+  const ListItem item = run.ui.findItem(run.entryName, ordinal, run.item);
+  run.item = item.index;
+  if (!item.selected) return Step::NextEntry;
   // An entry whose end cannot be found is never written, and the walk cannot go past it.
   if (!run.walk.endKnown) {
     run.entryReady = true;
@@ -216,7 +246,7 @@ void CloseRun(Run& run, Step last) {
     if (!run.listOnly && run.entryReady) {
       if (last == Step::NextEntry && run.ui.selectedCount() == 0) {
         ExtractionOk = true;
-        if (!OptAutoStart) Message("Extraction successful on all files !", "Zelvix result", MsgIconInfo);
+        if (run.ui.announceSuccess) Message("Extraction successful on all files !", "Zelvix result", MsgIconInfo);
       } else {
         Message("The remaining highlighted file (s) failed CRC validation", "Extraction Error", MsgIconError);
       }
@@ -228,58 +258,63 @@ void CloseRun(Run& run, Step last) {
 
 }  // namespace
 
-PasswordResult SettlePassword(void (*askPassword)()) {
+PasswordResult SettlePassword(FileHandle file, const LocalFileHeader& header, TypedPassword (*askPassword)(),
+                              CipherKeys& keys) {
   uint8_t headerBuffer[2 * EncryptionHeaderSize];
-  if (FileRead(ArchiveHandle, headerBuffer, EncryptionHeaderSize) != int32_t(EncryptionHeaderSize))
-    return PasswordResult::CutShort;
+  if (FileRead(file, headerBuffer, EncryptionHeaderSize) != int32_t(EncryptionHeaderSize)) return PasswordResult::CutShort;
   for (uint32_t i = 0; i < EncryptionHeaderSize; ++i) headerBuffer[EncryptionHeaderSize + i] = headerBuffer[i];
-  const uint32_t timeAndDate = LocalHeader.ModTime + 65536u * LocalHeader.ModDate;
+  const uint32_t timeAndDate = header.ModTime + 65536u * header.ModDate;
   auto tryPassword = [&](const char* password) {
-    return DecryptHeader(headerBuffer, EncryptionHeaderSize, LocalHeader.Flags, LocalHeader.Crc32, timeAndDate,
-                         password);
+    return DecryptHeader(keys, headerBuffer, EncryptionHeaderSize, header.Flags, header.Crc32, timeAndDate, password);
   };
   // Writers differ in the bytes they encrypt with: the ANSI code page, or UTF-8.
   auto tryBoth = [&] { return tryPassword(Password) || (PasswordUtf8[0] != 0 && tryPassword(PasswordUtf8)); };
   bool ok = Password[0] != 0 && tryBoth();
   for (int attempt = 0; !ok && askPassword != nullptr && attempt < 3; ++attempt) {
-    PasswordUtf8[0] = 0;
-    askPassword();
-    BufferToString(PasswordBuffer, uint32_t(PasswordLength), Password, sizeof Password);
+    const TypedPassword typed = askPassword();
+    StrCopy(Password, typed.ansi, PasswordSize);
+    StrCopy(PasswordUtf8, typed.utf8, PasswordSize);
     ok = tryBoth();
   }
   return ok ? PasswordResult::Open : PasswordResult::Refused;
 }
 
-bool DecodeEntry() {
-  RunningCrc = 0xFFFFFFFF;
-  CompressedLeft = int32_t(LocalHeader.CompressedSize);
-  if (LocalHeader.Flags & FlagEncrypted) CompressedLeft -= int32_t(EncryptionHeaderSize);
-  if (LocalHeader.Method == 0) CopyStoredEntry();
-  else if (LocalHeader.Method == 8) InflateEntry();
-  else return false;
-  return (RunningCrc ^ 0xFFFFFFFF) == LocalHeader.Crc32;
+int32_t EntryDataSize(const LocalFileHeader& header) {
+  const int32_t size = int32_t(header.CompressedSize);
+  return (header.Flags & FlagEncrypted) ? size - int32_t(EncryptionHeaderSize) : size;
+}
+
+Codec CodecFor(uint16_t method) {
+  if (method == 0) return CopyStored;
+  if (method == 8) return Inflate;
+  return nullptr;
+}
+
+bool DecodeEntry(const LocalFileHeader& header, EntryInput& in, EntryOutput& out) {
+  const Codec codec = CodecFor(header.Method);
+  return codec != nullptr && codec(in, out) && OutputCrc(out) == header.Crc32;
 }
 
 namespace {
 
-// The silent run's list: every entry listed is selected until it comes out right.
-int32_t SilentListed, SilentDeselected;
-
+// The silent run's window: its list is SilentList.
 const RunUi SilentUi{
-    [](bool listOnly) {
-      if (listOnly) SilentListed = 0;
-      SilentDeselected = 0;
-    },
-    [] { return true; },
-    [](const char*, int32_t) { ++SilentListed; },
-    [](const char*, int32_t) { return true; },  // each entry is met once
-    [] { ++SilentDeselected; },
-    [] { return SilentListed - SilentDeselected; },
-    nullptr,
-    [] {},
-    [](const char*) {},
-    [](int32_t) {},
-    [] {},
+    .begin =
+        [](bool listOnly) {
+          if (listOnly) SilentList.listed = 0;
+          SilentList.deselected = 0;
+        },
+    .storedPaths = [] { return true; },
+    .addItem = [](const char*, int32_t) { ++SilentList.listed; },
+    .findItem = [](const char*, int32_t, int32_t) { return ListItem{0, true}; },  // each entry is met once
+    .deselect = [](int32_t) { ++SilentList.deselected; },
+    .selectedCount = [] { return SilentList.listed - SilentList.deselected; },
+    .askPassword = nullptr,
+    .askOverwrite = nullptr,
+    .showProgress = [](const char*) {},
+    .keepAlive = [](int32_t) {},
+    .disableStoredPaths = [] {},
+    .announceSuccess = false,
 };
 
 }  // namespace
@@ -293,11 +328,10 @@ void SilentExtraction() {
 namespace {
 
 void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
-  if (!StartWalk(run.walk, ArchiveOffset)) {
+  if (!StartWalk(run.walk, ArchiveHandle, ArchiveOffset)) {
     Message("Error finding attached archive.", "Zelvix error", MsgIconError);
     return;
   }
-  ListSearchIndex = -1;
   ArchiveHasPaths = false;
   ui.begin(ListOnly);
   run.anySelected = !ListOnly && ui.selectedCount() > 0;
@@ -307,7 +341,10 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
   // the archive is damaged, and the program ends here.
-  if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) ReportCorruptedArchive();
+  if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) {
+    ShowMessage("Error reading header... Corrupted archive!", "Zelvix Error", MsgOk);
+    ExitProgram(1);
+  }
   // The items still selected are entries not written and verified; a walk ended early (a
   // directory that could not be made, a name that could not be read) failed too.
   if (run.anySelected) ExtractionFailed = step != Step::NextEntry || ui.selectedCount() > 0;

@@ -1,8 +1,6 @@
 // ZIP local file header (see local_header.h).
 #include "archive/local_header.h"
 #include "util/bytes.h"
-#include "util/fatal.h"
-#include "util/message.h"
 
 LocalFileHeader DecodeLocalHeader(const uint8_t* b) {
   LocalFileHeader h;
@@ -28,9 +26,4 @@ const uint8_t* FindExtraField(const uint8_t* extra, uint32_t length, uint16_t id
     if (LoadLE16(extra + at) == id) return extra + at + 4;
   }
   return nullptr;
-}
-
-void ReportCorruptedArchive() {
-  ShowMessage("Error reading header... Corrupted archive!", "Zelvix Error", MsgOk);
-  ExitProgram(1);
 }

@@ -1,5 +1,5 @@
-// ZIP local file header: the fixed 30-byte part of each entry, as the entry walk decodes it into
-// LocalHeader, and the end of the program when an archive turns out to be damaged.
+// ZIP local file header: the fixed 30-byte part of each entry, as the entry walk decodes it, and
+// the extra fields that follow the name.
 #pragma once
 #include <cstdint>
 
@@ -32,8 +32,3 @@ LocalFileHeader DecodeLocalHeader(const uint8_t* bytes);
 // The data of the first extra field with this id, or nullptr; size receives its length. The
 // fields are stepped over by their stated sizes: one that runs past the end ends the search.
 const uint8_t* FindExtraField(const uint8_t* extra, uint32_t length, uint16_t id, uint32_t& size);
-
-// Ends the program after a header that could not be read whole, or one whose entry would end
-// beyond what a package can hold: "Error reading header... Corrupted archive!" (caption
-// "Zelvix Error", no icon), then exit code 1.
-[[noreturn]] void ReportCorruptedArchive();

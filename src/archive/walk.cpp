@@ -1,14 +1,15 @@
 // The entry walk (see walk.h).
 #include "archive/walk.h"
-#include "app/state.h"
-#include "archive/local_header.h"
 
-void SeekArchive(int32_t position) {
-  LastSeekPos = FileSeek(ArchiveHandle, position);
+int32_t LastSeekPos;
+
+void SeekArchive(FileHandle file, int32_t position) {
+  LastSeekPos = FileSeek(file, position);
 }
 
-bool StartWalk(EntryWalk& walk, int32_t archiveOffset) {
-  SeekArchive(archiveOffset);
+bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset) {
+  walk.file = file;
+  SeekArchive(file, archiveOffset);
   walk.nextHeader = archiveOffset;
   walk.endKnown = true;
   walk.stop = WalkStop::Walking;
@@ -25,8 +26,8 @@ bool AddToPosition(int32_t base, uint32_t length, int32_t& sum) {
   return true;
 }
 
-bool ReadExactly(void* buffer, uint32_t count) {
-  return count == 0 || FileRead(ArchiveHandle, buffer, count) == int32_t(count);
+bool ReadExactly(FileHandle file, void* buffer, uint32_t count) {
+  return count == 0 || FileRead(file, buffer, count) == int32_t(count);
 }
 
 WalkStop Stop(EntryWalk& walk, WalkStop why) {
@@ -37,40 +38,37 @@ WalkStop Stop(EntryWalk& walk, WalkStop why) {
 // Reads the header at walk.nextHeader with its name and extra field. Walking when it is one.
 WalkStop ReadEntryHeader(EntryWalk& walk) {
   walk.headerPos = walk.nextHeader;
-  SeekArchive(walk.headerPos);
+  SeekArchive(walk.file, walk.headerPos);
   uint8_t bytes[LocalHeaderSize];
-  if (LastSeekPos != walk.headerPos || !ReadExactly(bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
-  LocalHeader = DecodeLocalHeader(bytes);
+  if (LastSeekPos != walk.headerPos || !ReadExactly(walk.file, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
+  walk.header = DecodeLocalHeader(bytes);
   // Only the published signature counts; in a sound archive the central directory comes next.
-  if (LocalHeader.Signature != ZipLocalHeaderSignature) {
-    CompressedLeft = 0;
-    return Stop(walk, WalkStop::End);
-  }
-  CompressedLeft = int32_t(LocalHeader.CompressedSize);
-  const uint32_t nameLength = LocalHeader.NameLength, fieldsLength = nameLength + LocalHeader.ExtraLength;
+  if (walk.header.Signature != ZipLocalHeaderSignature) return Stop(walk, WalkStop::End);
+  const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
   walk.name = walk.fields.get();
   walk.extra = walk.name + nameLength;
-  return ReadExactly(walk.fields.get(), fieldsLength) ? WalkStop::Walking : Stop(walk, WalkStop::CutHeader);
+  return ReadExactly(walk.file, walk.fields.get(), fieldsLength) ? WalkStop::Walking : Stop(walk, WalkStop::CutHeader);
 }
 
 // Where the data end: straight from the header's sizes, unless it defers them to a data
 // descriptor (flag bit 3) or to a ZIP64 field. The values found replace the header's, so the
 // data readers and the CRC-32 comparison use them.
 void SettleExtent(EntryWalk& walk) {
-  const bool zip64 = LocalHeader.CompressedSize == 0xFFFFFFFF || LocalHeader.UncompressedSize == 0xFFFFFFFF;
-  if (!(LocalHeader.Flags & FlagDataDescriptor) && !zip64) {
+  LocalFileHeader& header = walk.header;
+  const bool zip64 = header.CompressedSize == 0xFFFFFFFF || header.UncompressedSize == 0xFFFFFFFF;
+  if (!(header.Flags & FlagDataDescriptor) && !zip64) {
     walk.endKnown = true;
-    if (!AddToPosition(walk.dataPos, LocalHeader.CompressedSize, walk.nextHeader)) Stop(walk, WalkStop::TooFar);
+    if (!AddToPosition(walk.dataPos, header.CompressedSize, walk.nextHeader)) Stop(walk, WalkStop::TooFar);
     return;
   }
-  const EntryExtent extent = FindEntryExtent(walk.dataPos, walk.extra, LocalHeader.ExtraLength);
+  const EntryExtent extent = FindEntryExtent(walk.file, header, walk.dataPos, walk.extra, header.ExtraLength);
   walk.endKnown = extent.status == ExtentStatus::Known;
   if (extent.status == ExtentStatus::TooFar) Stop(walk, WalkStop::TooFar);
   walk.nextHeader = extent.nextHeader;
-  LocalHeader.CompressedSize = extent.compressedSize;
-  LocalHeader.Crc32 = extent.crc32;
+  header.CompressedSize = extent.compressedSize;
+  header.Crc32 = extent.crc32;
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
-// The entry walk: the local headers of the archive in ArchiveHandle, one after another from its
+// The entry walk: the local headers of an archive in a package file, one after another from its
 // first byte, each with its name, extra field and extent. The extraction run, zelvix-pack
 // --list, the probes and the fuzz targets all read archives through it; nothing else parses
 // local headers.
 //
 //   EntryWalk walk;
-//   if (!StartWalk(walk, ArchiveOffset)) ...          // the archive's start cannot be reached
-//   while (NextEntry(walk)) { ...LocalHeader, walk.name, walk.dataPos... }
+//   if (!StartWalk(walk, file, archiveOffset)) ...    // the archive's start cannot be reached
+//   while (NextEntry(walk)) { ...walk.header, walk.name, walk.dataPos... }
 //   switch (walk.stop) ...                            // why it ended
 #pragma once
 #include <cstdint>
 #include "archive/data_descriptor.h"
+#include "archive/local_header.h"
+#include "util/file_io.h"
 #include "util/memory.h"
 
 // Positions in a package are 32-bit and signed: nothing can be read beyond this one.
@@ -24,27 +26,31 @@ enum class WalkStop : uint8_t {
 };
 
 struct EntryWalk {
-  // The current entry. LocalHeader holds its fixed fields, with CompressedSize and Crc32
-  // settled from a data descriptor or ZIP64 field where the header defers them.
+  FileHandle file = NoFile;  // the package file
+  // The current entry: its local header's fixed fields, with CompressedSize and Crc32 settled
+  // from a data descriptor or ZIP64 field where the header defers them.
+  LocalFileHeader header{};
   int32_t headerPos = 0;
   int32_t dataPos = 0;        // first byte after the extra field (the encryption header, if any)
   int32_t nextHeader = 0;     // where the next record begins; only when endKnown
   bool endKnown = false;      // false: the walk ends after this entry (stop EndUnknown)
-  const uint8_t* name = nullptr;   // LocalHeader.NameLength bytes, not terminated
-  const uint8_t* extra = nullptr;  // LocalHeader.ExtraLength bytes
+  const uint8_t* name = nullptr;   // header.NameLength bytes, not terminated
+  const uint8_t* extra = nullptr;  // header.ExtraLength bytes
   WalkStop stop = WalkStop::End;
   MemBlock fields{2 * 65535};  // name and extra field of the current entry
 };
 
-// Seeks ArchiveHandle to the archive's first byte (SeekArchive, so LastSeekPos records it) and
-// readies the walk. False when that seek fails.
-bool StartWalk(EntryWalk& walk, int32_t archiveOffset);
+// Seeks file to the archive's first byte (SeekArchive, so LastSeekPos records it) and readies
+// the walk. False when that seek fails.
+bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset);
 
 // Reads the next local header with its name and extra field, and settles where its data end.
-// False once the walk has ended; walk.stop tells why. After TooFar, LocalHeader and walk.name
+// False once the walk has ended; walk.stop tells why. After TooFar, walk.header and walk.name
 // still describe the entry whose end lies too far. The file position is left anywhere: a
 // caller that reads the entry's data seeks to walk.dataPos first.
 bool NextEntry(EntryWalk& walk);
 
-// Moves ArchiveHandle to position and records it in LastSeekPos; -1 there when the move failed.
-void SeekArchive(int32_t position);
+// The position the last SeekArchive reached, -1 when it failed.
+extern int32_t LastSeekPos;
+// Moves file to position and records it in LastSeekPos; -1 there when the move failed.
+void SeekArchive(FileHandle file, int32_t position);

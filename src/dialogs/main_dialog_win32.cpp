@@ -2,14 +2,14 @@
 // Use Stored Paths box; Extract and Exit. With a.start it extracts at once and ends; with
 // a.close it ends after an Extract.
 #include "dialogs/dialogs.h"
-#include "app/startup.h"
-#include "app/state.h"
+#include "package/options_block.h"
 #include "resource.h"
 #include "util/paths.h"
 #include "util/strings.h"
 
+HINSTANCE ModuleInstance;
 bool RunInProgress;
-static bool ExitRequested;  // Exit or the close box while a walk was under way
+bool ExitRequested;
 
 static void SelectAll(HWND window, BOOL select) {
   SendDlgItemMessageA(window, IDC_LIST, LB_SETSEL, select, -1);
@@ -19,7 +19,6 @@ static void OnInitDialog(HWND window) {
   CenterWindow(window);
   SetClassLongA(window, GCL_HICON, LONG(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleInstance, MAIN_ICON))));
   SetFocus(GetDlgItem(window, IDC_PATH_EDIT));
-  ProposeExtractDir();
   SetItemText(window, IDC_PATH_EDIT, ExtractDir);
   SendDlgItemMessageA(window, IDC_PATH_EDIT, EM_SETSEL, 0, 0x7FFF);
   SendDlgItemMessageA(window, IDC_OVERWRITE, BM_SETCHECK, BST_CHECKED, 0);
@@ -27,7 +26,6 @@ static void OnInitDialog(HWND window) {
   SendDlgItemMessageA(window, IDC_STORED_PATHS, BM_SETCHECK, BST_CHECKED, 0);
   ExtractionRun(window, true);
   SelectAll(window, TRUE);
-  MainDialogHandle = window;
   if (OptAutoStart) {
     ExtractionRun(window, false);
     // Ended while it initialises, the dialog is never shown: the dialog manager looks at the

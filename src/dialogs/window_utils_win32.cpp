@@ -1,6 +1,5 @@
-// CenterWindow, the controls' text and IsEntrySelected (see dialogs.h).
+// CenterWindow, the controls' text and FindEntryItem (see dialogs.h).
 #include "dialogs/dialogs.h"
-#include "app/state.h"
 #include "util/wide_win32.h"
 
 void CenterWindow(HWND window) {
@@ -40,23 +39,17 @@ static bool IsOnlyItemOfName(HWND listBox, int32_t at, const WCHAR* name) {
 // entries in different directories) are told apart by their selection: an item that an earlier
 // entry of that name has already deselected is passed over for the next one that is selected,
 // or that entry would be skipped and the other item left highlighted as a failure.
-bool IsEntrySelected(HWND listBox, const char* text, int32_t likely) {
+ListItem FindEntryItem(HWND listBox, const char* text, int32_t likely, int32_t after) {
   const WCHAR* name = Wide(text);
   // The item listed for this very entry, when no other item shows its name, is what the
   // search below would find, after passing over up to every other item.
-  if (likely >= 0 && IsOnlyItemOfName(listBox, likely, name)) {
-    ListSearchIndex = likely;
-    return SendMessageA(listBox, LB_GETSEL, WPARAM(likely), 0) > 0;
-  }
-  const int32_t first = FindAfter(listBox, ListSearchIndex, name);
-  ListSearchIndex = first;
+  if (likely >= 0 && IsOnlyItemOfName(listBox, likely, name))
+    return {likely, SendMessageA(listBox, LB_GETSEL, WPARAM(likely), 0) > 0};
+  const int32_t first = FindAfter(listBox, after, name);
   for (int32_t at = first; at != LB_ERR;) {
-    if (SendMessageA(listBox, LB_GETSEL, WPARAM(at), 0) > 0) {
-      ListSearchIndex = at;
-      return true;
-    }
+    if (SendMessageA(listBox, LB_GETSEL, WPARAM(at), 0) > 0) return {at, true};
     at = FindAfter(listBox, at, name);
     if (at == first) break;  // round the whole list: no item of this name is selected
   }
-  return false;
+  return {first, false};
 }

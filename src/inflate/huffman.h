@@ -2,6 +2,7 @@
 // lengths (canonical codes of RFC 1951, 3.2.2) and released again. Called by inflate.cpp.
 #pragma once
 #include <cstdint>
+#include "util/speed.h"
 
 // Op values of a table entry.
 constexpr uint8_t OpEndOfBlock = 15;  // literal/length symbol 256
@@ -19,14 +20,6 @@ struct HuffmanEntry {
   uint16_t Value;
   HuffmanEntry* Next;
 };
-
-// For the few routines every entry spends its time in: optimised for speed even in the stub,
-// which is otherwise built for size (native builds are optimised for speed as a whole).
-#if defined(__GNUC__) && !defined(__clang__)
-#define ZELVIX_FAST __attribute__((optimize("O2")))
-#else
-#define ZELVIX_FAST
-#endif
 
 constexpr uint32_t MaxCodeLength = 16;
 constexpr uint32_t MaxSymbols = 288;

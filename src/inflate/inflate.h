@@ -1,8 +1,8 @@
-// Inflate block decoder (RFC 1951): decodes one deflated entry from ArchiveHandle into
-// OutputHandle through the window of bit_reader.h. Called by the extraction run per entry.
+// Inflate (RFC 1951): decodes one deflated entry from its input record into its output record,
+// through a 32 KB window. A codec of the extraction run (codec/entry_io.h).
 #pragma once
 #include <cstdint>
-#include "inflate/huffman.h"
+#include "codec/entry_io.h"
 
 // Constant tables of RFC 1951. Symbols 286 and 287 carry extra 99: they must not occur.
 extern const uint16_t LengthBase[31];
@@ -11,30 +11,10 @@ extern const uint16_t DistanceBase[30];
 extern const uint8_t DistanceExtra[30];
 extern const uint8_t CodeLengthOrder[19];
 
-// Fixed-code tables, built at the first fixed block of an entry and used by its later fixed
-// blocks (root widths 7 and 5). InflateEntry releases them when the entry ends.
-extern HuffmanEntry* FixedLiteralTable;
-extern HuffmanEntry* FixedDistanceTable;
-extern HuffmanEntry* FixedChain;  // both builds, for the release
-
-// Decodes block after block until the last one, then flushes the rest of the window.
-// Preconditions: ArchiveHandle at the entry's data (after the encryption header, keys ready),
-// CompressedLeft = compressed bytes, OutputHandle open, RunningCrc preset. Reports nothing:
-// the caller compares RunningCrc. Any input ends in bounded time: once the data run out inside
-// a block (InputOverrun), that block ends as with an invalid code and the entry ends. The
-// table blocks stay as spares for the next entry: ReleaseSpareTables returns them to the heap.
-void InflateEntry();
-
-// Reads one block header and decodes the block; last receives BFINAL. Type 3 decodes nothing.
-void DecodeBlock(uint32_t& last);
-
-// Block bodies of type 0, 1 and 2.
-void DecodeStoredBlock();
-int DecodeFixedBlock();  // the status of DecodeCodes
-void DecodeDynamicBlock();
-
-// Decodes literal/length and distance codes until end of block (result 0) or an invalid code
-// (result 1: an Op 99 entry, a length with an empty distance code, or data ending inside the
-// block). On 1, BitBuffer, BitCount and WindowPos keep the values they had before the call,
-// while the input stays where reading stopped.
-int DecodeCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd);
+// Decodes block after block until the last one, then flushes the rest of the window. An
+// invalid code or code table ends its block, and decoding goes on with the next (as after a
+// block of the reserved type 3); data ending inside a block end the entry. True when neither
+// happened; false also when the window could not be allocated. Any input ends in bounded time.
+// The caller compares the output's CRC-32. The table blocks stay as spares for the next
+// entry: ReleaseSpareTables returns them to the heap.
+bool Inflate(EntryInput& in, EntryOutput& out);

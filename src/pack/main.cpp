@@ -22,8 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
-#include "archive/crc32.h"
 #include "archive/data_descriptor.h"
 #include "archive/entry_name.h"
 #include "archive/entry_time.h"
@@ -33,6 +31,7 @@
 #include "package/locator.h"
 #include "package/options_block.h"
 #include "util/bytes.h"
+#include "util/crc32.h"
 #include "util/file_io.h"
 
 namespace {
@@ -297,26 +296,23 @@ int List(const std::string& name) {
 
   // The package's own walk. Where the package would stop with its corrupted-archive message,
   // the listing says what is wrong instead.
-  ArchiveHandle = f;
-  static uint32_t crcTable[CrcTableBlockSize / 4];
-  CrcTable = crcTable;
   BuildCrcTable();
   std::vector<char> decoded(DecodedNameSize(0xFFFF));
   EntryWalk walk;
-  StartWalk(walk, offset);
+  StartWalk(walk, f, offset);
   int entries = 0;
   std::string problem;
   while (NextEntry(walk)) {
     // Names as the package shows them, in UTF-8.
-    DecodeEntryName(walk.name, LocalHeader.NameLength, LocalHeader.Flags, walk.extra, LocalHeader.ExtraLength,
+    DecodeEntryName(walk.name, walk.header.NameLength, walk.header.Flags, walk.extra, walk.header.ExtraLength,
                     decoded.data(), uint32_t(decoded.size()));
     const std::string entryName(decoded.data());
-    const char* method = MethodName(LocalHeader.Method);
-    const std::string methodText = method != nullptr ? method : "method " + std::to_string(LocalHeader.Method);
-    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %-20s  %s\n", methodText.c_str(), LocalHeader.CompressedSize,
-                LocalHeader.UncompressedSize, (LocalHeader.Flags & FlagEncrypted) != 0 ? "yes" : "no",
-                TimeText(EntryModifiedTime(walk.extra, LocalHeader.ExtraLength, LocalHeader.ModDate,
-                                           LocalHeader.ModTime)).c_str(),
+    const char* method = MethodName(walk.header.Method);
+    const std::string methodText = method != nullptr ? method : "method " + std::to_string(walk.header.Method);
+    std::printf("%-10s %12" PRIu32 " %12" PRIu32 "  %-9s  %-20s  %s\n", methodText.c_str(), walk.header.CompressedSize,
+                walk.header.UncompressedSize, (walk.header.Flags & FlagEncrypted) != 0 ? "yes" : "no",
+                TimeText(EntryModifiedTime(walk.extra, walk.header.ExtraLength, walk.header.ModDate,
+                                           walk.header.ModTime)).c_str(),
                 entryName.c_str());
     ++entries;
     if (walk.endKnown && uint64_t(walk.nextHeader) > uint64_t(info.st_size)) {
@@ -328,10 +324,10 @@ int List(const std::string& name) {
   switch (walk.stop) {
     case WalkStop::Walking:
     case WalkStop::End:
-      if (walk.stop == WalkStop::End && LocalHeader.Signature != ZipCentralHeaderSignature) {
+      if (walk.stop == WalkStop::End && walk.header.Signature != ZipCentralHeaderSignature) {
         char text[96];
         std::snprintf(text, sizeof text, "entries end at offset %" PRId32 " with a record of signature 0x%08" PRIX32,
-                      walk.headerPos, LocalHeader.Signature);
+                      walk.headerPos, walk.header.Signature);
         std::printf("%s\n", text);
       }
       break;

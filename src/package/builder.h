@@ -46,9 +46,3 @@ struct PackageResult {
 // exits). The caller composes the block (ComposeOptionsBlock) before creating anything.
 PackageResult WritePackage(FileHandle stub, FileHandle package, const uint8_t* optionsBlock, const char* zipName);
 
-// Builder mode of the stub (Windows only): `zelvix.exe ZipName [Options [ExtPath]]` on a bare
-// stub writes the package and offers to start it. Reads its arguments from the command line.
-// Returns the exit code: 0 when the package was written; when it was refused, the system's
-// code for why (ERROR_FILE_NOT_FOUND: no ZIP file; ERROR_FILENAME_EXCED_RANGE: ExtPath too
-// long; the creation's own code: package file not created).
-uint32_t BuildPackage();

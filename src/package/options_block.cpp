@@ -1,7 +1,17 @@
 // Options block compose and read (see options_block.h).
 #include "package/options_block.h"
-#include "app/state.h"
 #include "util/strings.h"
+
+bool OptAutoStart;
+bool OptAutoClose;
+bool OptRunSetup;
+bool OptTempDir;
+char OptExtractPath[OptExtractPathSize];
+
+void ResetPackageOptions() {
+  OptAutoStart = OptAutoClose = OptRunSetup = OptTempDir = false;
+  OptExtractPath[0] = 0;
+}
 
 bool ComposeOptionsBlock(const char* options, const char* extPath, uint8_t* block) {
   if (ZStrLength(extPath) > MaxExtPathLength) return false;

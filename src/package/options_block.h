@@ -11,6 +11,16 @@ constexpr uint32_t MaxExtPathLength = OptionsBlockSize - ExtPathOffset;  // 243
 // The reader takes the path back only from offsets 13 to 253 (241 characters).
 constexpr uint32_t ExtPathReadEnd = 254;
 
+constexpr uint32_t OptExtractPathSize = 242;    // the options block yields at most 241 characters
+
+// The options of this package, read from its options block at start-up.
+extern bool OptAutoStart;   // a.start: extract at once and close
+extern bool OptAutoClose;   // a.close: close after Extract
+extern bool OptRunSetup;    // r.setup: start setup.exe after a sound extraction
+extern bool OptTempDir;     // t.dir: propose a new private folder in the temporary directory
+extern char OptExtractPath[OptExtractPathSize];
+void ResetPackageOptions();
+
 // Composes "OPTIONS=" + the first four characters of options padded with '0' + " " + extPath
 // into a zero-filled block. The flag characters are copied unchecked.
 // False, block untouched, when extPath is longer than MaxExtPathLength.

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 void* MemAlloc(uint32_t size);
+// The same, but null when the heap has no such block: for blocks whose size an archive decides.
+void* MemTryAlloc(uint32_t size);
 void MemFree(void* block);
 
 // Releases a block however the scope that owns it is left.

@@ -9,4 +9,6 @@ void* MemAlloc(uint32_t size) {
   return block;
 }
 
+void* MemTryAlloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
+
 void MemFree(void* block) { std::free(block); }

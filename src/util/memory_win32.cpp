@@ -9,6 +9,8 @@ void* MemAlloc(uint32_t size) {
   return block;
 }
 
+void* MemTryAlloc(uint32_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
+
 void MemFree(void* block) {
   if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
 }

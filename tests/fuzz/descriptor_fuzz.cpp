@@ -10,12 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int fd = fuzz::MemoryFile("package");
   fuzz::EnsureTables();
   fuzz::SetFile(fd, data, size);
-  ArchiveHandle = fd;
-  LocalHeader = DecodeLocalHeader(data);
-  const size_t extraStart = LocalHeaderSize + LocalHeader.NameLength;
-  const size_t extraLength = extraStart >= size ? 0 : std::min<size_t>(LocalHeader.ExtraLength, size - extraStart);
-  const int32_t dataPos = int32_t(extraStart + LocalHeader.ExtraLength);
-  const EntryExtent extent = FindEntryExtent(dataPos, data + std::min(extraStart, size), uint32_t(extraLength));
+  const LocalFileHeader header = DecodeLocalHeader(data);
+  const size_t extraStart = LocalHeaderSize + header.NameLength;
+  const size_t extraLength = extraStart >= size ? 0 : std::min<size_t>(header.ExtraLength, size - extraStart);
+  const int32_t dataPos = int32_t(extraStart + header.ExtraLength);
+  const EntryExtent extent =
+      FindEntryExtent(fd, header, dataPos, data + std::min(extraStart, size), uint32_t(extraLength));
   if (extent.status == ExtentStatus::Known) {
     if (extent.nextHeader < dataPos) abort();
     if (uint32_t(extent.nextHeader - dataPos) < extent.compressedSize) abort();

@@ -9,20 +9,21 @@
 #include "archive/local_header.h"
 #include "fuzz_io.h"
 #include "inflate/inflate.h"
-#include "inflate/stored_copy.h"
+#include "codec/stored_copy.h"
 
 namespace {
 
-std::vector<uint8_t> Decode(int input, int output, const uint8_t* data, size_t size, uint16_t flags, bool deflated) {
+std::vector<uint8_t> Decode(int input, int output, const uint8_t* data, size_t size, const CipherKeys* keys,
+                            bool deflated, uint32_t& crc) {
   fuzz::SetFile(input, data, size);
   fuzz::SetFile(output, nullptr, 0);
-  ArchiveHandle = input;
-  OutputHandle = output;
-  LocalHeader.Flags = flags;
-  CompressedLeft = int32_t(size);
-  RunningCrc = 0xFFFFFFFF;
-  if (deflated) InflateEntry();
-  else CopyStoredEntry();
+  {
+    EntryInput in(input, int32_t(size), keys);
+    EntryOutput out(output);
+    if (deflated) Inflate(in, out);
+    else CopyStored(in, out);
+    crc = out.crc;
+  }
   return fuzz::FileBytes(output);
 }
 
@@ -44,21 +45,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool deflated = (choices & 16) != 0;
   uint8_t header[24];
   memcpy(header + 12, p + 6, 12);
-  const bool passed = DecryptHeader(header, 12, flags, crc, timeDate, password);
+  CipherKeys keys;
+  const bool passed = DecryptHeader(keys, header, 12, flags, crc, timeDate, password);
   if (passwordLength == 0 && passed) abort();  // an empty password never opens an entry
   if (memcmp(header + 12, p + 6, 12) != 0) abort();  // the stored copy stays for re-tries
-  if (passwordLength == 0) InitKeys("");
+  if (passwordLength == 0) InitKeys(keys, "");
 
   const uint8_t* body = p + 18;
   const size_t bodySize = size - size_t(body - data);
-  const DecryptionKeys keys = CryptKeys;
+  CipherKeys plainKeys = keys;
   std::vector<uint8_t> plain(body, body + bodySize);
-  DecryptBuffer(plain.data(), int32_t(plain.size()));
-  CryptKeys = keys;
-  const std::vector<uint8_t> viaCipher = Decode(input, output, body, bodySize, flags, deflated);
-  const uint32_t cipherCrc = RunningCrc;
-  const std::vector<uint8_t> viaPlain = Decode(input, output, plain.data(), plain.size(), 0, deflated);
-  if (viaCipher != viaPlain || cipherCrc != RunningCrc) {
+  DecryptBuffer(plainKeys, plain.data(), int32_t(plain.size()));
+  uint32_t cipherCrc, plainCrc;
+  const std::vector<uint8_t> viaCipher = Decode(input, output, body, bodySize, &keys, deflated, cipherCrc);
+  const std::vector<uint8_t> viaPlain = Decode(input, output, plain.data(), plain.size(), nullptr, deflated, plainCrc);
+  if (viaCipher != viaPlain || cipherCrc != plainCrc) {
     std::fprintf(stderr, "enciphered and plain decoding differ\n");
     abort();
   }

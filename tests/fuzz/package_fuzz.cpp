@@ -18,9 +18,10 @@
 
 namespace {
 
-void TypeThePassword() {
-  PasswordLength = 6;
-  StrCopy(PasswordBuffer, "secret", PasswordBufferSize);
+TypedPassword TypeThePassword() {
+  TypedPassword typed{};
+  StrCopy(typed.ansi, "secret", PasswordSize);
+  return typed;
 }
 
 }  // namespace
@@ -29,15 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int package = fuzz::MemoryFile("package"), output = fuzz::MemoryFile("entry");
   fuzz::EnsureTables();
   fuzz::SetFile(package, data, size);
-  ArchiveHandle = package;
-  Password[0] = 0;
+  Password[0] = PasswordUtf8[0] = 0;
   // A package's archive follows its options block; a bare archive starts at 0 (offset 0 too).
   const int32_t offset = FindArchiveOffset(package, 0);
   EntryWalk walk;
-  if (!StartWalk(walk, offset)) abort();
+  if (!StartWalk(walk, package, offset)) abort();
   static std::vector<char> name(DecodedNameSize(0xFFFF));
   while (NextEntry(walk)) {
-    DecodeEntryName(walk.name, LocalHeader.NameLength, LocalHeader.Flags, walk.extra, LocalHeader.ExtraLength,
+    const LocalFileHeader& header = walk.header;
+    DecodeEntryName(walk.name, header.NameLength, header.Flags, walk.extra, header.ExtraLength,
                     name.data(), uint32_t(name.size()));
     if (!IsValidUtf8(reinterpret_cast<const uint8_t*>(name.data()), ZStrLength(name.data()))) {
       std::fprintf(stderr, "a decoded name is not UTF-8\n");
@@ -45,13 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     IsSafeEntryName(name.data());
     if (!walk.endKnown) continue;  // never extracted; the walk ends after it
-    SeekArchive(walk.dataPos);
-    if ((LocalHeader.Flags & FlagEncrypted) && SettlePassword(TypeThePassword) != PasswordResult::Open) continue;
+    SeekArchive(package, walk.dataPos);
+    const bool encrypted = (header.Flags & FlagEncrypted) != 0;
+    CipherKeys keys;
+    if (encrypted && SettlePassword(package, header, TypeThePassword, keys) != PasswordResult::Open) continue;
     fuzz::SetFile(output, nullptr, 0);
-    OutputHandle = output;
-    if (!DecodeEntry()) continue;
+    bool good;
+    {
+      EntryInput in(package, EntryDataSize(header), encrypted ? &keys : nullptr);
+      EntryOutput out(output);
+      good = DecodeEntry(header, in, out);
+    }
+    if (!good) continue;
     const std::vector<uint8_t> written = fuzz::FileBytes(output);
-    if (uint32_t(crc32(0, written.data(), uInt(written.size()))) != LocalHeader.Crc32) {
+    if (uint32_t(crc32(0, written.data(), uInt(written.size()))) != header.Crc32) {
       std::fprintf(stderr, "an entry passed its check with bytes of another CRC-32\n");
       abort();
     }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <fstream>
 #include <string>
-#include "app/state.h"
 #include "archive/data_descriptor.h"
 #include "archive/local_header.h"
 #include "support/temp_dir.h"
@@ -26,21 +25,21 @@ bool Known(const EntryExtent& e) { return e.status == ExtentStatus::Known; }
 class ExtentTest : public ::testing::Test {
 protected:
   // Writes header bytes (their content does not matter here) + data + tail and makes the file
-  // the archive; LocalHeader gets flags, CRC and sizes.
+  // the archive; the header gets flags, CRC and sizes.
   EntryExtent Find(uint16_t flags, uint32_t crc, uint32_t size, const std::string& data, const std::string& tail,
                    const std::string& extra = "", uint32_t uncompressed = 0) {
     const std::string path = dir_.Path("a.zip");
     std::ofstream(path, std::ios::binary) << std::string(30, 'h') << extra << data << tail;
-    ArchiveHandle = FileOpenRead(path.c_str());
-    LocalHeader = {};
-    LocalHeader.Flags = flags;
-    LocalHeader.Crc32 = crc;
-    LocalHeader.CompressedSize = size;
-    LocalHeader.UncompressedSize = uncompressed;
-    LocalHeader.ExtraLength = uint16_t(extra.size());
-    const EntryExtent e = FindEntryExtent(int32_t(30 + extra.size()), reinterpret_cast<const uint8_t*>(extra.data()),
-                                          uint32_t(extra.size()));
-    FileClose(ArchiveHandle);
+    const FileHandle file = FileOpenRead(path.c_str());
+    LocalFileHeader header{};
+    header.Flags = flags;
+    header.Crc32 = crc;
+    header.CompressedSize = size;
+    header.UncompressedSize = uncompressed;
+    header.ExtraLength = uint16_t(extra.size());
+    const EntryExtent e = FindEntryExtent(file, header, int32_t(30 + extra.size()),
+                                          reinterpret_cast<const uint8_t*>(extra.data()), uint32_t(extra.size()));
+    FileClose(file);
     return e;
   }
   TempDir dir_;

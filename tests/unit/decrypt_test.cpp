@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <string>
-#include "app/state.h"
 #include "archive/decrypt.h"
 #include "archive/local_header.h"
-#include "inflate/inflate.h"
-#include "inflate/stored_copy.h"
+#include "archive/extraction_run.h"
 #include "support/entry_runner.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
@@ -71,32 +69,33 @@ protected:
     bool sawStored = false, sawDeflated = false;
     for (const CentralEntry& e : ReadCentralDirectory(zip)) {
       SCOPED_TRACE(zipName + ": " + e.name);
-      ArchiveHandle = archive.fd;
-      ASSERT_EQ(FileSeek(ArchiveHandle, int32_t(e.localOffset)), int32_t(e.localOffset));
+      ASSERT_EQ(FileSeek(archive.fd, int32_t(e.localOffset)), int32_t(e.localOffset));
       uint8_t fixed[LocalHeaderSize];
-      ASSERT_EQ(FileRead(ArchiveHandle, fixed, LocalHeaderSize), int32_t(LocalHeaderSize));
-      LocalHeader = DecodeLocalHeader(fixed);
-      ASSERT_TRUE(LocalHeader.Flags & FlagEncrypted);
-      ASSERT_TRUE(LocalHeader.Flags & FlagDataDescriptor);  // Info-ZIP checks against the time
-      FileSeek(ArchiveHandle, int32_t(e.localOffset + LocalHeaderSize + LocalHeader.NameLength + LocalHeader.ExtraLength));
+      ASSERT_EQ(FileRead(archive.fd, fixed, LocalHeaderSize), int32_t(LocalHeaderSize));
+      LocalFileHeader h = DecodeLocalHeader(fixed);
+      ASSERT_TRUE(h.Flags & FlagEncrypted);
+      ASSERT_TRUE(h.Flags & FlagDataDescriptor);  // Info-ZIP checks against the time
+      FileSeek(archive.fd, int32_t(e.localOffset + LocalHeaderSize + h.NameLength + h.ExtraLength));
       uint8_t header[24];
-      ASSERT_EQ(FileRead(ArchiveHandle, header + 12, 12), 12);
-      ASSERT_TRUE(DecryptHeader(header, 12, LocalHeader.Flags, LocalHeader.Crc32,
-                                LocalHeader.ModTime | (uint32_t(LocalHeader.ModDate) << 16), password));
+      CipherKeys keys;
+      ASSERT_EQ(FileRead(archive.fd, header + 12, 12), 12);
+      ASSERT_TRUE(DecryptHeader(keys, header, 12, h.Flags, h.Crc32, h.ModTime | (uint32_t(h.ModDate) << 16), password));
       out.Set({});
-      OutputHandle = out.fd;
-      CompressedLeft = int32_t(e.compressedSize) - 12;
-      RunningCrc = 0xFFFFFFFF;
-      if (e.method == 8) InflateEntry();
-      else CopyStoredEntry();
+      h.CompressedSize = e.compressedSize;
+      h.Crc32 = e.crc;
+      bool decoded;
+      {
+        EntryInput input(archive.fd, EntryDataSize(h), &keys);
+        EntryOutput output(out.fd);
+        decoded = DecodeEntry(h, input, output);
+      }
       sawStored |= e.method == 0;
       sawDeflated |= e.method == 8;
-      EXPECT_EQ(~RunningCrc, e.crc);
+      EXPECT_TRUE(decoded);
       EXPECT_TRUE(out.Contents() == ReadFile(Path(e.name)));
     }
     EXPECT_EQ(sawStored, expectStored);
     EXPECT_EQ(sawDeflated, expectDeflated);
-    ArchiveHandle = OutputHandle = NoFile;
   }
 
   static TempDir* dir_;  // one for the suite: the archives are made once
@@ -118,38 +117,41 @@ TEST_F(InfoZipArchive, RetryDecryptsFromTheStoredHeaderCopy) {
   std::copy_n(&zip[e.localOffset + LocalHeaderSize + h.NameLength + h.ExtraLength], 12, header + 12);
   const Bytes stored(header + 12, header + 24);
   const uint32_t timeDate = h.ModTime | (uint32_t(h.ModDate) << 16);
+  CipherKeys keys;
   int wrongPassed = 0;
   for (int i = 0; i < 64; ++i) {
     const std::string wrong = "wrong" + std::to_string(i);
-    wrongPassed += DecryptHeader(header, 12, h.Flags, h.Crc32, timeDate, wrong.c_str());
+    wrongPassed += DecryptHeader(keys, header, 12, h.Flags, h.Crc32, timeDate, wrong.c_str());
   }
   EXPECT_LE(wrongPassed, 4);  // one in 256 passes the single check byte by chance
   EXPECT_TRUE(Bytes(header + 12, header + 24) == stored);
-  EXPECT_TRUE(DecryptHeader(header, 12, h.Flags, h.Crc32, timeDate, "pw"));
+  EXPECT_TRUE(DecryptHeader(keys, header, 12, h.Flags, h.Crc32, timeDate, "pw"));
 }
 
 TEST(DecryptKeys, StartValuesAndEmptyPassword) {
   EnsureCrcTable();
-  InitKeys("");
-  EXPECT_EQ(CryptKeys.Key0, 0x12345678u);
-  EXPECT_EQ(CryptKeys.Key1, 0x23456789u);
-  EXPECT_EQ(CryptKeys.Key2, 0x34567890u);
-  const uint8_t first = DecryptByte();
-  EXPECT_EQ(DecryptByte(), first);  // reading the key stream does not advance it
-  CryptKeys = {1, 2, 3};
+  CipherKeys keys;
+  InitKeys(keys, "");
+  EXPECT_EQ(keys.Key0, 0x12345678u);
+  EXPECT_EQ(keys.Key1, 0x23456789u);
+  EXPECT_EQ(keys.Key2, 0x34567890u);
+  const uint8_t first = DecryptByte(keys);
+  EXPECT_EQ(DecryptByte(keys), first);  // reading the key stream does not advance it
+  keys = {1, 2, 3};
   uint8_t header[24] = {};
-  EXPECT_FALSE(DecryptHeader(header, 12, 0, 0, 0, ""));
-  EXPECT_EQ(CryptKeys.Key0, 1u);  // an empty password changes nothing
-  EXPECT_EQ(CryptKeys.Key2, 3u);
+  EXPECT_FALSE(DecryptHeader(keys, header, 12, 0, 0, 0, ""));
+  EXPECT_EQ(keys.Key0, 1u);  // an empty password changes nothing
+  EXPECT_EQ(keys.Key2, 3u);
 }
 
 // Enciphers a header whose last plain byte is `check` (the writer's side of the scheme).
 void MakeHeader(uint8_t* header, uint8_t check, const char* password) {
-  InitKeys(password);
+  CipherKeys keys;
+  InitKeys(keys, password);
   for (int i = 0; i < 12; ++i) {
     const uint8_t plain = i == 11 ? check : uint8_t(i * 37);
-    header[12 + i] = uint8_t(plain ^ DecryptByte());
-    UpdateKeys(plain);
+    header[12 + i] = uint8_t(plain ^ DecryptByte(keys));
+    UpdateKeys(keys, plain);
   }
 }
 
@@ -157,12 +159,13 @@ TEST(DecryptKeys, CheckByteIsCrcHighByteOrTimeHighByteWithDataDescriptor) {
   EnsureCrcTable();
   uint8_t header[24];
   MakeHeader(header, 0xA7, "secret");
+  CipherKeys keys;
   const uint32_t crcA7 = 0xA7123456, crcOther = 0x5A123456;
   const uint32_t timeA7 = 0x4321A700, timeOther = 0x43215A00;  // date high, time low
-  EXPECT_TRUE(DecryptHeader(header, 12, 0, crcA7, timeOther, "secret"));
-  EXPECT_FALSE(DecryptHeader(header, 12, 0, crcOther, timeA7, "secret"));
-  EXPECT_TRUE(DecryptHeader(header, 12, FlagDataDescriptor, crcOther, timeA7, "secret"));
-  EXPECT_FALSE(DecryptHeader(header, 12, FlagDataDescriptor, crcA7, timeOther, "secret"));
+  EXPECT_TRUE(DecryptHeader(keys, header, 12, 0, crcA7, timeOther, "secret"));
+  EXPECT_FALSE(DecryptHeader(keys, header, 12, 0, crcOther, timeA7, "secret"));
+  EXPECT_TRUE(DecryptHeader(keys, header, 12, FlagDataDescriptor, crcOther, timeA7, "secret"));
+  EXPECT_FALSE(DecryptHeader(keys, header, 12, FlagDataDescriptor, crcA7, timeOther, "secret"));
 }
 
 }  // namespace

@@ -5,8 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <thread>
-#include "app/state.h"
-#include "inflate/stored_copy.h"
+#include "codec/stored_copy.h"
 #include "support/entry_runner.h"
 #include "support/test_data.h"
 
@@ -29,21 +28,17 @@ TEST(StoredCopy, CopiesIn32KChunks) {
       received.insert(received.end(), buffer.begin(), buffer.begin() + got);
     }
   });
-  ArchiveHandle = in.fd;
-  OutputHandle = pair[0];
-  LocalHeader.Flags = 0;
-  CompressedLeft = 100000;
-  RunningCrc = 0xFFFFFFFF;
-  CopyStoredEntry();
+  EntryInput input(in.fd, 100000);
+  EntryOutput output(pair[0]);
+  EXPECT_TRUE(CopyStored(input, output));
   shutdown(pair[0], SHUT_WR);
   reader.join();
   close(pair[0]);
   close(pair[1]);
   EXPECT_EQ(writes, (std::vector<ssize_t>{32768, 32768, 32768, 1696}));
   EXPECT_TRUE(received == data);
-  EXPECT_EQ(~RunningCrc, ZlibCrc(data));
-  EXPECT_EQ(CompressedLeft, 0);
-  ArchiveHandle = OutputHandle = NoFile;
+  EXPECT_EQ(OutputCrc(output), ZlibCrc(data));
+  EXPECT_EQ(input.left, 0);
 }
 
 TEST(StoredCopy, EmptyAndNegativeSizesCopyNothing) {
@@ -59,6 +54,7 @@ TEST(StoredCopy, FileCutShortCopiesWhatThereIs) {
   const Bytes data = MakeData(DataKind::Text, 40000, 4);
   const EntryResult r = CopyStoredBytes(data, 50000);
   EXPECT_TRUE(r.output == data);
+  EXPECT_FALSE(r.ended);
   EXPECT_EQ(r.compressedLeft, 0);
   EXPECT_EQ(r.crc, ZlibCrc(data));  // the header's CRC is of 50,000 bytes: the entry fails
 }
@@ -69,16 +65,14 @@ TEST(StoredCopy, FullDiskLeavesTheCrcOverTheWrittenBytes) {
   in.Set(Bytes(70000, 7));
   const int full = open("/dev/full", O_WRONLY);
   ASSERT_GE(full, 0);
-  ArchiveHandle = in.fd;
-  OutputHandle = full;
-  LocalHeader.Flags = 0;
-  CompressedLeft = 70000;
-  RunningCrc = 0xFFFFFFFF;
-  CopyStoredEntry();
-  EXPECT_EQ(RunningCrc, 0xFFFFFFFFu);
-  EXPECT_EQ(CompressedLeft, 0);
+  {
+    EntryInput input(in.fd, 70000);
+    EntryOutput output(full);
+    CopyStored(input, output);
+    EXPECT_EQ(output.crc, 0xFFFFFFFFu);
+    EXPECT_EQ(input.left, 0);
+  }
   close(full);
-  ArchiveHandle = OutputHandle = NoFile;
 }
 
 }  // namespace

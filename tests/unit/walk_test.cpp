@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 #include "app/state.h"
+#include "util/cipher.h"
 #include "archive/entry_time.h"
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
@@ -71,7 +72,7 @@ protected:
   // Walks from offset; returns the number of entries, leaving the walk's end in stop.
   int Walk(int32_t offset, WalkStop& stop) {
     EntryWalk walk;
-    EXPECT_TRUE(StartWalk(walk, offset));
+    EXPECT_TRUE(StartWalk(walk, ArchiveHandle, offset));
     int entries = 0;
     while (NextEntry(walk)) ++entries;
     stop = walk.stop;
@@ -83,12 +84,12 @@ protected:
 TEST_F(WalkTest, HandsOutFieldsNameExtraAndPositions) {
   Open(std::string(100, 'x') + Header(0x0001, 5, "a.txt", "EXTR") + "hello" + Central);
   EntryWalk walk;
-  ASSERT_TRUE(StartWalk(walk, 100));
+  ASSERT_TRUE(StartWalk(walk, ArchiveHandle, 100));
   ASSERT_TRUE(NextEntry(walk));
-  EXPECT_EQ(LocalHeader.Crc32, 0xCAFEBABEu);  // fields little-endian
-  EXPECT_EQ(CompressedLeft, 5);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.name), LocalHeader.NameLength), "a.txt");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.extra), LocalHeader.ExtraLength), "EXTR");
+  EXPECT_EQ(walk.header.Crc32, 0xCAFEBABEu);  // fields little-endian
+  EXPECT_EQ(walk.header.CompressedSize, 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.name), walk.header.NameLength), "a.txt");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(walk.extra), walk.header.ExtraLength), "EXTR");
   EXPECT_EQ(walk.headerPos, 100);
   EXPECT_EQ(walk.dataPos, 100 + 30 + 5 + 4);
   EXPECT_EQ(walk.nextHeader, 100 + 30 + 5 + 4 + 5);
@@ -185,9 +186,14 @@ TEST(StoredTimes, DosDatesOfTheCalendarAndTheExtendedTimestamp) {
 TEST_F(WalkTest, FailedSeekLeavesAnErrorCodeForTheFatalReport) {
   Open("PK");
   errno = 0;
-  SeekArchive(-5);
+  SeekArchive(ArchiveHandle, -5);
   EXPECT_EQ(LastSeekPos, -1);
   EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end the process with code 0";
+}
+
+std::string Backslashless(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
 }
 
 // --- The extraction run -------------------------------------------------------------------------
@@ -197,38 +203,46 @@ struct FakeDialog {
   std::vector<std::string> items;
   std::vector<bool> selected;
   bool storedPaths = true;
-  std::function<void()> onProgress;  // runs where the dialog would show "Extracting: "
+  std::function<void(const char*)> onProgress;  // runs where the dialog would show "Extracting: "
   int passwordPrompts = 0;
   int32_t lastPosition = -1;  // the last position the decoders reported
 };
 FakeDialog Fake;
 
-// The first selected item of that name after ListSearchIndex, wrapping around.
-bool FakeIsSelected(const char* name, int32_t) {
+// The first selected item of that name after `after`, wrapping around.
+ListItem FakeFindItem(const char* name, int32_t, int32_t after) {
   const int32_t count = int32_t(Fake.items.size());
   for (int32_t step = 1; step <= count; ++step) {
-    const int32_t at = (ListSearchIndex + step + count) % count;
-    if (strcasecmp(Fake.items[size_t(at)].c_str(), name) == 0 && Fake.selected[size_t(at)]) {
-      ListSearchIndex = at;
-      return true;
-    }
+    const int32_t at = (after + step + count) % count;
+    if (strcasecmp(Fake.items[size_t(at)].c_str(), name) == 0 && Fake.selected[size_t(at)]) return {at, true};
   }
-  return false;
+  return {-1, false};
 }
 
 const RunUi FakeUi{
-    [](bool listOnly) { if (listOnly) Fake.items.clear(), Fake.selected.clear(); },
-    [] { return Fake.storedPaths; },
-    [](const char* name, int32_t) { Fake.items.push_back(name), Fake.selected.push_back(true); },
-    FakeIsSelected,
-    [] { Fake.selected[size_t(ListSearchIndex)] = false; },
-    [] { return int32_t(std::count(Fake.selected.begin(), Fake.selected.end(), true)); },
-    [] { PasswordLength = 0, ++Fake.passwordPrompts; },
-    [] { OverwriteAnswer = true; },
-    [](const char*) { if (Fake.onProgress) Fake.onProgress(); },
-    [](int32_t position) { Fake.lastPosition = position; },
-    [] { Fake.storedPaths = false; },
+    .begin = [](bool listOnly) { if (listOnly) Fake.items.clear(), Fake.selected.clear(); },
+    .storedPaths = [] { return Fake.storedPaths; },
+    .addItem = [](const char* name, int32_t) { Fake.items.push_back(name), Fake.selected.push_back(true); },
+    .findItem = FakeFindItem,
+    .deselect = [](int32_t item) { Fake.selected[size_t(item)] = false; },
+    .selectedCount = [] { return int32_t(std::count(Fake.selected.begin(), Fake.selected.end(), true)); },
+    .askPassword = [] { return ++Fake.passwordPrompts, TypedPassword{}; },
+    .askOverwrite = [](const char*) { return OverwriteReply{true, false}; },
+    .showProgress = [](const char* target) { if (Fake.onProgress) Fake.onProgress(target); },
+    .keepAlive = [](int32_t position) { Fake.lastPosition = position; },
+    .disableStoredPaths = [] { Fake.storedPaths = false; },
+    .announceSuccess = true,
 };
+
+// Closes the descriptor open on the file whose name ends as target's does.
+void CloseOutputOf(const char* target) {
+  const std::string name = std::filesystem::path(Backslashless(target)).filename();
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::filesystem::path link = std::filesystem::read_symlink(fd.path(), error);
+    if (!error && link.filename() == name) ::close(std::stoi(fd.path().filename()));
+  }
+}
 
 class ExtractionRunTest : public WalkTest {
 protected:
@@ -325,7 +339,7 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     EXPECT_EQ(RunOver(c.zip, true), "");
     for (size_t i = 0; i < Fake.items.size(); ++i)
       Fake.selected[i] = std::find(c.chosen.begin(), c.chosen.end(), Fake.items[i]) != c.chosen.end();
-    Fake.onProgress = [&] { if (c.failClose) ::close(int(OutputHandle)); };
+    Fake.onProgress = [&](const char* target) { if (c.failClose) CloseOutputOf(target); };
     EXPECT_EQ(RunOver(c.zip, false), c.messages);
     EXPECT_EQ(ExtractionOk, c.ok);
     EXPECT_EQ(ExtractionFailed, !c.left.empty() || c.failedUnlisted) << "the exit code 2";

@@ -9,6 +9,7 @@
 #include "ui/test_support.h"
 #include "util/file_io.h"
 #include "util/paths.h"
+#include "archive/extraction_run.h"
 #include "archive/walk.h"
 
 using support::DirectoryExists;
@@ -164,17 +165,17 @@ TEST(SeekArchive, RecordsThePositionOrMinusOne) {
   ResetExtractorState();
   ArchiveHandle = FileOpenRead(file.c_str());
   ASSERT_NE(ArchiveHandle, NoFile);
-  SeekArchive(512);
+  SeekArchive(ArchiveHandle, 512);
   EXPECT_EQ(LastSeekPos, 512);
   uint8_t byte = 0;
   EXPECT_EQ(FileRead(ArchiveHandle, &byte, 1), 1);
   SetLastError(0);
-  SeekArchive(-5);
+  SeekArchive(ArchiveHandle, -5);
   EXPECT_EQ(LastSeekPos, -1);
   EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end with code 0";
   FileClose(ArchiveHandle);
   ArchiveHandle = NoFile;
-  SeekArchive(0);  // no file at all
+  SeekArchive(ArchiveHandle, 0);  // no file at all
   EXPECT_EQ(LastSeekPos, -1);
   ResetExtractorState();
 }

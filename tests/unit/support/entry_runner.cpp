@@ -3,15 +3,13 @@
 #include <zlib.h>
 #include <cstdlib>
 #include <stdexcept>
-#include "app/state.h"
-#include "archive/crc32.h"
+#include "codec/stored_copy.h"
 #include "inflate/inflate.h"
-#include "inflate/stored_copy.h"
+#include "util/crc32.h"
 
 void EnsureCrcTable() {
-  static uint32_t table[256];
-  CrcTable = table;
-  BuildCrcTable();
+  static const bool built = (BuildCrcTable(), true);
+  (void)built;
 }
 
 TempFile::TempFile() {
@@ -36,34 +34,29 @@ Bytes TempFile::Contents() const {
   return out;
 }
 
-namespace {
-template <typename Decode>
-EntryResult RunEntry(const Bytes& data, int64_t compressedSize, uint16_t flags, Decode decode) {
+EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {
   EnsureCrcTable();
   static TempFile input, output;  // reused: truncated for every run
   input.Set(data);
   output.Set({});
-  ArchiveHandle = input.fd;
-  OutputHandle = output.fd;
-  LocalHeader.Flags = flags;
-  CompressedLeft = int32_t(compressedSize == WholeInput ? int64_t(data.size()) : compressedSize);
-  RunningCrc = 0xFFFFFFFF;
-  decode();
   EntryResult r;
+  {
+    EntryInput in(input.fd, int32_t(compressedSize == WholeInput ? int64_t(data.size()) : compressedSize), keys);
+    EntryOutput out(output.fd);
+    r.ended = codec(in, out);
+    r.crc = OutputCrc(out);
+    r.compressedLeft = in.left;
+  }
   r.output = output.Contents();
-  r.crc = ~RunningCrc;
-  r.compressedLeft = CompressedLeft;
-  ArchiveHandle = OutputHandle = NoFile;
   return r;
 }
-}  // namespace
 
-EntryResult InflateBytes(const Bytes& data, int64_t compressedSize, uint16_t flags) {
-  return RunEntry(data, compressedSize, flags, [] { InflateEntry(); });
+EntryResult InflateBytes(const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {
+  return DecodeBytes(Inflate, data, compressedSize, keys);
 }
 
-EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize, uint16_t flags) {
-  return RunEntry(data, compressedSize, flags, [] { CopyStoredEntry(); });
+EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {
+  return DecodeBytes(CopyStored, data, compressedSize, keys);
 }
 
 uint32_t ZlibCrc(const Bytes& data) { return uint32_t(crc32(0, data.data(), uInt(data.size()))); }

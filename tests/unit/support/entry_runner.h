@@ -1,11 +1,12 @@
-// Runs the decoders of the core on byte strings through real files: the compressed bytes are
-// written to an (unlinked) temporary file that becomes ArchiveHandle, the output goes to another
-// that becomes OutputHandle, exactly as the extraction run sets them up.
+// Runs the codecs of the core on byte strings through real files: the compressed bytes are
+// written to an (unlinked) temporary file that the entry's input reads, and its output goes to
+// another, through the records the extraction run builds for each entry.
 #pragma once
 #include <cstdint>
+#include "codec/entry_io.h"
 #include "support/temp_dir.h"
 
-// Allocates CrcTable once and builds the CRC tables.
+// Builds the CRC tables (once).
 void EnsureCrcTable();
 // An unlinked temporary file, read-write. Closed by the destructor.
 struct TempFile {
@@ -20,15 +21,19 @@ struct TempFile {
 
 struct EntryResult {
   Bytes output;
-  uint32_t crc = 0;            // RunningCrc complemented: the CRC-32 of what was folded
-  int32_t compressedLeft = 0;  // CompressedLeft afterwards
+  uint32_t crc = 0;            // the output's CRC-32: of what was folded
+  int32_t compressedLeft = 0;  // the input's bytes left afterwards
+  bool ended = false;          // the codec's result
 };
 
-// Decodes `data` as one deflated entry of `compressedSize` bytes (WholeInput: all of it), with
-// LocalHeader.Flags = flags (keys already set up by the caller when bit 0 is set).
+// Decodes `data` with a codec as one entry of `compressedSize` bytes (WholeInput: all of it),
+// deciphered with keys when given (ready for the first data byte).
 constexpr int64_t WholeInput = INT64_MIN;
-EntryResult InflateBytes(const Bytes& data, int64_t compressedSize = WholeInput, uint16_t flags = 0);
-// The same through CopyStoredEntry.
-EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize = WholeInput, uint16_t flags = 0);
+using CodecFunction = bool (*)(EntryInput&, EntryOutput&);
+EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compressedSize = WholeInput,
+                        const CipherKeys* keys = nullptr);
+// The same through Inflate and CopyStored.
+EntryResult InflateBytes(const Bytes& data, int64_t compressedSize = WholeInput, const CipherKeys* keys = nullptr);
+EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize = WholeInput, const CipherKeys* keys = nullptr);
 // zlib's CRC-32 of the bytes.
 uint32_t ZlibCrc(const Bytes& data);

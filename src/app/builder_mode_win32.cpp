@@ -1,5 +1,5 @@
 // Builder mode of the stub: a bare stub given `ZipName [Options [ExtPath]]` writes a package
-// (itself, an options block, the ZIP file) and offers to start it. Start-up calls BuildPackage.
+// (itself, an options block, the ZIP file) and offers to start it. RunProgram calls BuildPackage.
 #include <windows.h>
 #include <shellapi.h>
 #include "app/cmdline.h"
@@ -10,9 +10,6 @@
 #include "util/message.h"
 #include "util/paths.h"
 #include "util/wide_win32.h"
-
-// The portable part joins the stub's build through this file (the stub's core list does not
-// name builder.cpp); native builds compile it on its own.
 
 static const char ExtPathTooLongCaption[] = "Extract path too long...";
 static const char ExtPathTooLongText[] =

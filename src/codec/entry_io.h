@@ -1,0 +1,78 @@
+// The seam between the extraction run and the codecs: the two records through which one entry's
+// bytes travel. The run builds both for each entry and hands them to a codec,
+//
+//   EntryInput in(file, compressedSize, keys);   // file at the entry's data
+//   EntryOutput out(target);
+//   const bool ended = Inflate(in, out);          // or CopyStored, ...
+//   ... ended && OutputCrc(out) == stated CRC-32 ...
+//
+// and every codec has that shape: bool Decode(EntryInput&, EntryOutput&), true when the data
+// ended as its format says (the caller still compares the CRC-32). Deciphering happens in the
+// input's refill, the CRC-32 in the output's write; a codec sees plain bytes on both sides.
+#pragma once
+#include <cstdint>
+#include "util/cipher.h"
+#include "util/file_io.h"
+
+constexpr uint32_t InputChunkSize = 32768;  // largest read from the package file
+
+// One entry's compressed bytes, read from the package file in chunks of up to InputChunkSize
+// and deciphered in place when the entry is encrypted. Refills never read past the entry.
+struct EntryInput {
+  // file stands at the entry's first data byte (past its encryption header); size is the
+  // number of bytes to read; keys, when not null, stand ready for the first data byte.
+  EntryInput(FileHandle file, int32_t size, const CipherKeys* keys = nullptr);
+  ~EntryInput();
+  EntryInput(const EntryInput&) = delete;
+  EntryInput& operator=(const EntryInput&) = delete;
+
+  FileHandle file;
+  // Bytes of the entry not yet handed to the codec: a chunk's bytes count as handed out when the
+  // codec takes them (and lowers this). Below 0 once a codec asked for more than there was.
+  int32_t left;
+  bool encrypted;
+  CipherKeys keys;
+  uint8_t* chunk;     // InputChunkSize bytes (and two spare): the current chunk, deciphered
+  int32_t count = 0;  // bytes the last refill placed in chunk
+  uint32_t pos = 0;   // next byte of chunk to hand out
+};
+
+// Reads the next chunk once the current one is used up (pos == count): min(left, 32768) bytes,
+// deciphered, pos := 0. Returns count, 0 when the read brings nothing (end of file, failed read,
+// or left <= 0). left is not changed.
+int32_t RefillInput(EntryInput& in);
+
+// The next byte of the entry (0..255), refilling the chunk when it is used up; -1 once left has
+// run out (no read is made then) or the file ended (left := 0 first). Every call lowers left.
+int32_t NextInputByte(EntryInput& in);
+
+// Where one entry's plain bytes go: the output file, the CRC-32 of what reached it, the
+// window of a codec that needs one, and the call that keeps the window of the run answering.
+struct EntryOutput {
+  explicit EntryOutput(FileHandle file);
+  ~EntryOutput();
+  EntryOutput(const EntryOutput&) = delete;
+  EntryOutput& operator=(const EntryOutput&) = delete;
+
+  FileHandle file;
+  uint32_t crc = 0xFFFFFFFF;    // running register of the bytes written so far
+  uint8_t* window = nullptr;    // OpenWindow's block, released with the record
+  uint32_t windowSize = 0;
+  // Called, when set, after each write (32 KB at most apart), with progressContext: the run
+  // shows how far it has read and lets its window answer while one large entry is decoded.
+  void (*progress)(void* context) = nullptr;
+  void* progressContext = nullptr;
+};
+
+// Allocates a window of size bytes (and two spare, for word loads at its end), its contents
+// undefined. False when the heap has no such block: the codec then fails its entry.
+bool OpenWindow(EntryOutput& out, uint32_t size);
+
+// Writes data[0..n-1] to the output file and folds into the CRC-32 the bytes the write reports
+// as written (a failed write counts as none), so a short write shows as a failed entry. Then
+// the progress call.
+void WriteOutput(EntryOutput& out, const uint8_t* data, uint32_t n);
+inline void FlushWindow(EntryOutput& out, uint32_t n) { WriteOutput(out, out.window, n); }
+
+// The CRC-32 of what was written (the register complemented).
+inline uint32_t OutputCrc(const EntryOutput& out) { return out.crc ^ 0xFFFFFFFF; }
