@@ -144,7 +144,9 @@ void WriteEntry(Run& run, const CipherKeys* keys) {
   bool good;
   {
     EntryInput in(ArchiveHandle, EntryDataSize(header), keys);
+    in.flags = header.Flags;
     EntryOutput out(target);
+    out.declaredSize = header.UncompressedSize;
     out.progress = KeepAlive;
     out.progressContext = &run;
     run.input = &in;

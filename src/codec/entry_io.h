@@ -27,6 +27,7 @@ struct EntryInput {
   EntryInput& operator=(const EntryInput&) = delete;
 
   FileHandle file;
+  uint16_t flags = 0;  // the entry's general-purpose flags (bit 1: an LZMA stream ends with its marker)
   // Bytes of the entry not yet handed to the codec: a chunk's bytes count as handed out when the
   // codec takes them (and lowers this). Below 0 once a codec asked for more than there was.
   int32_t left;
@@ -55,6 +56,7 @@ struct EntryOutput {
   EntryOutput& operator=(const EntryOutput&) = delete;
 
   FileHandle file;
+  uint32_t declaredSize = 0;    // the uncompressed size the entry states
   uint32_t crc = 0xFFFFFFFF;    // running register of the bytes written so far
   uint8_t* window = nullptr;    // OpenWindow's block, released with the record
   uint32_t windowSize = 0;
