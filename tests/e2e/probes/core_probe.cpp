@@ -1,8 +1,8 @@
 // Runs pieces of the stub's own Win32 code in a process of its own, so that the end-to-end tests
 // can watch what they show and how the process ends:
 //   zelvix_probe headers FILE   walks FILE's entries from offset 0 as the extraction run does;
-//                               exit code 100 + the number of entries (at a damaged header, a
-//                               listing run over FILE ends the process with its report instead)
+//                               exit code 100 + the number of entries (at a damaged header, the
+//                               silent run's listing ends the process with its report instead)
 //   zelvix_probe alloc          asks MemAlloc for 0xFFFFFFF0 bytes (the fatal report ends it)
 //   zelvix_probe boxes          shows the message boxes of BoxStyles one after another, for the
 //                               tests of the automation library; exit code: the answers as
@@ -20,22 +20,6 @@ constexpr int CannotOpen = 91;
 constexpr int AllocationReturned = 92;
 constexpr int HeaderCountBase = 100;
 
-// A listing run's window that shows nothing.
-const RunUi Unseen{
-    .begin = [](bool) {},
-    .storedPaths = [] { return true; },
-    .addItem = [](const char*, int32_t) {},
-    .findItem = [](const char*, int32_t, int32_t) { return ListItem{-1, false}; },
-    .deselect = [](int32_t) {},
-    .selectedCount = [] { return 0; },
-    .askPassword = nullptr,
-    .askOverwrite = nullptr,
-    .showProgress = [](const char*) {},
-    .keepAlive = [](int32_t) {},
-    .disableStoredPaths = [] {},
-    .announceSuccess = false,
-};
-
 static int WalkHeaders(const char* name) {
   ArchiveHandle = FileOpenRead(name);
   if (ArchiveHandle == NoFile) return CannotOpen;
@@ -45,7 +29,7 @@ static int WalkHeaders(const char* name) {
     EntryWalk walk;
     StartWalk(walk, ArchiveHandle, 0);
     while (NextEntry(walk)) ++count;
-    if (walk.stop == WalkStop::CutHeader || walk.stop == WalkStop::TooFar) ExtractionRun(Unseen, true);
+    if (walk.stop == WalkStop::CutHeader || walk.stop == WalkStop::TooFar) SilentExtraction();  // its listing ends there
   }
   FileClose(ArchiveHandle);
   return HeaderCountBase + count;
