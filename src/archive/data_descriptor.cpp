@@ -24,6 +24,15 @@ uint32_t LoadSize64(const uint8_t* p) {
   return LoadLE32(p + 4) != 0 || low >= Unusable ? Unusable : low;
 }
 
+// A 64-bit uncompressed size as 32 bits: 0xFFFFFFFF for 4 GiB or more, which no entry of a
+// package reaches (the output's limit then stops it there).
+uint32_t LoadUncompressed64(const uint8_t* p) { return LoadLE32(p + 4) != 0 ? Missing : LoadLE32(p); }
+
+// What a descriptor holds besides the compressed size, which its place already tells.
+struct DescriptorFields {
+  uint32_t crc = 0, uncompressed = 0;
+};
+
 // The compressed size from a ZIP64 extended-information field. The local header carries both
 // sizes there, uncompressed first; a field of 8 bytes holds just the one marked missing.
 // Missing when there is no such field.
@@ -38,21 +47,27 @@ uint32_t Zip64CompressedSize(const LocalFileHeader& header, const uint8_t* extra
 
 // Checks for a descriptor at p (available: bytes readable from p) ending `distance` bytes of
 // data. With sizeKnown (the local header told where the data end) a signed descriptor needs no
-// size check. Returns its length, 0 when there is none; crc receives its CRC-32.
+// size check. Returns its length, 0 when there is none; fields receives its CRC-32 and
+// uncompressed size.
 uint32_t DescriptorAt(const uint8_t* p, uint32_t available, uint32_t distance, bool zip64, bool sizeKnown,
-                      uint32_t& crc) {
+                      DescriptorFields& fields) {
+  auto take = [&](const uint8_t* crcField) {
+    fields.crc = LoadLE32(crcField);
+    const uint8_t* size = crcField + (zip64 ? 12 : 8);
+    fields.uncompressed = zip64 ? LoadUncompressed64(size) : LoadLE32(size);
+  };
   const uint32_t unsignedLength = zip64 ? 20 : 12;
   auto sizeMatches = [&](const uint8_t* field) { return (zip64 ? LoadSize64(field) : LoadLE32(field)) == distance; };
   // With its signature: followed by a header, or by the end of the file.
   const uint32_t signedLength = unsignedLength + 4;
   if (available >= signedLength && LoadLE32(p) == DataDescriptorSignature && (sizeKnown || sizeMatches(p + 8)) &&
       (available == signedLength || (available >= signedLength + 4 && IsHeaderSignature(p + signedLength)))) {
-    crc = LoadLE32(p + 4);
+    take(p + 4);
     return signedLength;
   }
   // Without it: only when a header follows.
   if (available >= unsignedLength + 4 && (sizeKnown || sizeMatches(p + 4)) && IsHeaderSignature(p + unsignedLength)) {
-    crc = LoadLE32(p);
+    take(p);
     return unsignedLength;
   }
   return 0;
@@ -60,7 +75,7 @@ uint32_t DescriptorAt(const uint8_t* p, uint32_t available, uint32_t distance, b
 
 // Scans forward from dataPos for the descriptor that ends the entry's data; size receives the
 // data's length. Reads the file once, in 64 KB chunks that overlap by a descriptor's length.
-uint32_t ScanForDescriptor(FileHandle file, int32_t dataPos, bool zip64, uint32_t& size, uint32_t& crc) {
+uint32_t ScanForDescriptor(FileHandle file, int32_t dataPos, bool zip64, uint32_t& size, DescriptorFields& fields) {
   MemBlock buffer(ScanBuffer);
   uint8_t* bytes = buffer.get();
   uint32_t chunk = 0;  // distance of the buffer's first byte from dataPos
@@ -73,7 +88,7 @@ uint32_t ScanForDescriptor(FileHandle file, int32_t dataPos, bool zip64, uint32_
     const bool atEnd = held < ScanBuffer;
     const uint32_t last = atEnd ? held : ScanChunk;
     for (uint32_t i = 0; i < last; ++i) {
-      const uint32_t length = DescriptorAt(bytes + i, held - i, chunk + i, zip64, false, crc);
+      const uint32_t length = DescriptorAt(bytes + i, held - i, chunk + i, zip64, false, fields);
       if (length != 0) {
         size = chunk + i;
         return length;
@@ -90,16 +105,21 @@ uint32_t ScanForDescriptor(FileHandle file, int32_t dataPos, bool zip64, uint32_
 
 EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int32_t dataPos, const uint8_t* extra,
                             uint32_t extraLength) {
-  EntryExtent extent{ExtentStatus::TooFar, header.CompressedSize, header.Crc32, -1};
+  EntryExtent extent{ExtentStatus::TooFar, header.CompressedSize, header.Crc32, header.UncompressedSize, -1};
   uint32_t compressed = header.CompressedSize;
   bool zip64 = false;
   if (compressed == Missing || header.UncompressedSize == Missing) {
     const uint32_t fromExtra = Zip64CompressedSize(header, extra, extraLength);
     zip64 = fromExtra != Missing;
     if (zip64) compressed = fromExtra;
+    // The uncompressed size stands first in the field, when the header leaves it to it.
+    uint32_t size = 0;
+    const uint8_t* field = FindExtraField(extra, extraLength, Zip64ExtraId, size);
+    if (field != nullptr && size >= 8 && header.UncompressedSize == Missing) extent.uncompressedSize = LoadUncompressed64(field);
   }
   if (compressed >= Unusable) return extent;  // never a seek computed from 0xFFFFFFFF
-  uint32_t crc = 0, length = 0;
+  DescriptorFields fields;
+  uint32_t length = 0;
   if (header.Flags & FlagDataDescriptor) {
     // At the end the header states: a descriptor, or the next record when there is none.
     bool stated = false;
@@ -107,7 +127,7 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
       uint8_t tail[LongestDescriptor + 4];
       const int32_t at = dataPos + int32_t(compressed);
       const int32_t got = FileSeek(file, at) == at ? FileRead(file, tail, sizeof tail) : -1;
-      if (got > 0) length = DescriptorAt(tail, uint32_t(got), compressed, zip64, true, crc);
+      if (got > 0) length = DescriptorAt(tail, uint32_t(got), compressed, zip64, true, fields);
       stated = length != 0 || got == 0 || (got >= 4 && IsHeaderSignature(tail));
     }
     // Otherwise the header's sizes are deferred (zero) or wrong: a stored entry encrypted on the
@@ -116,10 +136,11 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
     // in the CRC field, not the CRC).
     // With no descriptor anywhere, a stated size still stands and the walk goes on after it.
     uint32_t found = 0;
-    if (!stated) length = ScanForDescriptor(file, dataPos, zip64, found, crc);
+    if (!stated) length = ScanForDescriptor(file, dataPos, zip64, found, fields);
     if (length != 0 && !stated) {
       compressed = found;
-      extent.crc32 = crc;
+      extent.crc32 = fields.crc;
+      extent.uncompressedSize = fields.uncompressed;
     } else if (!stated && compressed == 0) {
       extent.status = ExtentStatus::Unknown;
       return extent;
@@ -129,7 +150,8 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
   if (next >= Unusable || next < uint32_t(dataPos)) return extent;
   extent.status = ExtentStatus::Known;
   extent.compressedSize = compressed;
-  if (extent.crc32 == 0 && length != 0) extent.crc32 = crc;
+  if (extent.crc32 == 0 && length != 0) extent.crc32 = fields.crc;
+  if (extent.uncompressedSize == 0 && length != 0) extent.uncompressedSize = fields.uncompressed;
   extent.nextHeader = int32_t(next);
   return extent;
 }

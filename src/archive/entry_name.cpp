@@ -42,7 +42,7 @@ bool DecodeEntryName(const uint8_t* name, uint32_t length, uint16_t flags, const
 
 // Whether the component is a device name, with or without an extension: Windows opens the
 // device for it. Its stem (before the first dot, trailing blanks dropped, as Windows drops them)
-// is compared in upper case, a device number (1-9, or the superscripts ¹ ² ³ that Windows takes
+// is compared in upper case, a device number (0-9, or the superscripts ¹ ² ³ that Windows takes
 // too) as '#'.
 static bool IsDeviceName(const char* begin, const char* end) {
   char stem[8];
@@ -54,9 +54,9 @@ static bool IsDeviceName(const char* begin, const char* end) {
   while (length > 0 && stem[length - 1] == ' ') --length;
   const uint8_t last = uint8_t(stem[4]);
   if (length == 5 && uint8_t(stem[3]) == 0xC2 && (last == 0xB9 || last == 0xB2 || last == 0xB3)) stem[3] = '1', length = 4;
-  if (length == 4 && stem[3] >= '1' && stem[3] <= '9') stem[3] = '#';
+  if (length == 4 && stem[3] >= '0' && stem[3] <= '9') stem[3] = '#';
   stem[length] = 0;
-  static const char Devices[] = "CON\0PRN\0AUX\0NUL\0COM#\0LPT#\0CONIN$\0CONOUT$\0";
+  static const char Devices[] = "CON\0PRN\0AUX\0NUL\0COM#\0LPT#\0CONIN$\0CONOUT$\0CLOCK$\0";
   for (const char* device = Devices; *device != 0; device += ZStrLength(device) + 1)
     if (StrEqual(stem, device)) return true;
   return false;

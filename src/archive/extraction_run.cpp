@@ -49,6 +49,8 @@ struct Run {
   bool listOnly;
   bool entryReady = false;  // a selected entry reached (and passed) its password stage
   bool anySelected = false; // extraction runs: some item was selected at the start
+  bool unsupportedSaid = false;  // "Unsupported compression method" was shown in this run
+  bool namelessSaid = false;     // an entry without a name was met (and said) in this run
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   int32_t item = -1;        // the item of the entry last searched for; the next search starts after it
   const EntryInput* input = nullptr;  // the entry being decoded, for KeepAlive
@@ -58,6 +60,7 @@ struct Run {
   char targetPath[TargetPathSize];
   char directory[TargetPathSize];
   char madeDirectory[TargetPathSize] = "";  // the directory last found or made for an entry
+  char tempPath[TargetPathSize];  // the new file an entry is written to before it takes its name
 };
 
 void Message(const char* text, const char* caption, uint32_t icon) { ShowMessage(text, caption, MsgOk | icon); }
@@ -131,17 +134,50 @@ void KeepAlive(void* context) {
   run.ui.keepAlive(run.walk.dataPos + consumed);
 }
 
-// Creates the output file, decodes the entry into it and checks it. Only an entry whose CRC-32
-// matches and whose file closed cleanly counts as extracted. keys: the entry's, when encrypted.
-void WriteEntry(Run& run, const CipherKeys* keys) {
+// Makes the file an entry is first written to: a new name drawn at random in the target's own
+// directory (so the final rename stays on one volume), "~zx" and 16 hexadecimal digits; a name
+// that exists already is drawn again. NoFile when none could be made.
+FileHandle CreateBesideTarget(Run& run) {
+  ExtractFileDir(run.targetPath, run.tempPath, TargetPathSize);
+  if (!AddBackslash(run.tempPath, TargetPathSize)) return NoFile;
+  const uint32_t base = ZStrLength(run.tempPath);
+  if (base + 3 + RandomDigits >= TargetPathSize) return NoFile;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    StrCopy(run.tempPath + base, "~zx", 4);
+    if (!AppendRandomDigits(run.tempPath + base + 3)) break;
+    const FileHandle file = FileCreateNew(run.tempPath);
+    if (file != NoFile || !PathExists(run.tempPath)) return file;
+  }
+  return NoFile;
+}
+
+// Shows a failure to write an entry's file: the target's name, then the system's own reason.
+void ReportWriteFailure(Run& run, uint32_t error) {
+  char reason[512];
+  SystemErrorText(error, reason, sizeof reason);
+  StrCopy(run.tempPath, run.targetPath, TargetPathSize);
+  StrAppend(run.tempPath, "\r\n", TargetPathSize);
+  StrAppend(run.tempPath, reason, TargetPathSize);
+  Message(run.tempPath, "Error Writing...", MsgIconError);
+}
+
+// Decodes the entry into a new file beside its target, checks it, and only when its CRC-32
+// matched and the file closed cleanly puts it in the target's place, in one rename that
+// replaces a file there. On any failure the new file is removed and the target stays as it
+// was. A write the system refused (a full disk, say) is told with the system's reason and ends
+// the walk: later entries would meet it too. keys: the entry's, when encrypted.
+Step WriteEntry(Run& run, const CipherKeys* keys) {
   const LocalFileHeader& header = run.walk.header;
-  const FileHandle target = FileCreateOutput(run.targetPath);
+  // A read-only file (or a directory) at the target's name is not replaced.
+  const FileHandle target = FileCanBeReplaced(run.targetPath) ? CreateBesideTarget(run) : NoFile;
   if (target == NoFile) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
-    return;
+    return Step::NextEntry;
   }
   run.ui.showProgress(run.targetPath);
   bool good;
+  OutputFault fault;
+  uint32_t error;
   {
     EntryInput in(ArchiveHandle, EntryDataSize(header), keys);
     in.flags = header.Flags;
@@ -152,6 +188,8 @@ void WriteEntry(Run& run, const CipherKeys* keys) {
     run.input = &in;
     good = DecodeEntry(header, in, out);
     run.input = nullptr;
+    fault = out.fault;
+    error = out.error;
   }
   // The stored time goes on a file whose data came out right; a time the system refuses does
   // not fail the entry.
@@ -161,7 +199,20 @@ void WriteEntry(Run& run, const CipherKeys* keys) {
     Message(run.targetPath, "Error Closing...", MsgIconError);
     good = false;
   }
-  if (good) run.ui.deselect(run.item);
+  // The target's name itself may be one the system refuses (too long a component, say), or a
+  // file there may be in use: the target cannot be made, as when it cannot be opened.
+  if (good && !FileReplace(run.tempPath, run.targetPath)) {
+    good = false;
+    Message(run.targetPath, "Error Openning...", MsgIconError);
+  }
+  if (good) {
+    run.ui.deselect(run.item);
+    return Step::NextEntry;
+  }
+  FileDelete(run.tempPath);
+  if (fault != OutputFault::WriteFailed) return Step::NextEntry;
+  ReportWriteFailure(run, error);
+  return Step::EndWalk;
 }
 
 // Everything an extraction run does with one selected entry.
@@ -173,11 +224,15 @@ Step ExtractEntry(Run& run) {
     return Step::NextEntry;
   }
   // A method that cannot be decoded (AES encryption, 99, among them) is said before any
-  // password prompt, and no file is made for the entry. The run ends there.
+  // password prompt, once per run, and no file is made for the entry: it fails alone, and the
+  // run goes on with the next entry.
   const LocalFileHeader& header = run.walk.header;
   if (CodecFor(header.Method) == nullptr) {
-    Message("Unsupported compression method", "Unable to extract...", MsgIconError);
-    return Step::EndWithoutClosing;
+    if (!run.unsupportedSaid)
+      Message("Unsupported compression method", "Unable to extract...", MsgIconError);
+    run.unsupportedSaid = true;
+    run.entryReady = true;
+    return Step::NextEntry;
   }
   run.entryReady = false;
   SeekArchive(ArchiveHandle, run.walk.dataPos);
@@ -196,7 +251,7 @@ Step ExtractEntry(Run& run) {
   }
   bool skip;
   const Step prepared = PrepareTarget(run, skip);
-  if (prepared == Step::NextEntry && !skip) WriteEntry(run, encrypted ? &keys : nullptr);
+  if (prepared == Step::NextEntry && !skip) return WriteEntry(run, encrypted ? &keys : nullptr);
   return prepared;
 }
 
@@ -211,9 +266,13 @@ Step HandleEntry(Run& run) {
   const LocalFileHeader& header = run.walk.header;
   run.nameDecoded = DecodeEntryName(run.walk.name, header.NameLength, header.Flags, run.walk.extra,
                                     header.ExtraLength, run.entryName, NameBufferSize);
+  // A nameless entry gets no item and is never written; it is said once per run, and the run
+  // goes on. An extraction that met one has failed.
   if (run.entryName[0] == 0) {
-    Message("Error retreiving filename.", "Zelvix error", MsgIconError);
-    return Step::EndWithoutClosing;
+    if (!run.namelessSaid) Message("Error retreiving filename.", "Zelvix error", MsgIconError);
+    run.namelessSaid = true;
+    if (run.anySelected) run.entryReady = true;
+    return Step::NextEntry;
   }
   if (!ArchiveHasPaths && HasPathSeparator(run.entryName)) ArchiveHasPaths = true;
   if (!run.ui.storedPaths()) ExtractFileName(run.entryName, run.entryName, NameBufferSize);  // copied forward
@@ -246,7 +305,7 @@ Step HandleEntry(Run& run) {
 void CloseRun(Run& run, Step last) {
   if (last != Step::EndWithoutClosing) {
     if (!run.listOnly && run.entryReady) {
-      if (last == Step::NextEntry && run.ui.selectedCount() == 0) {
+      if (last == Step::NextEntry && run.ui.selectedCount() == 0 && !run.namelessSaid) {
         ExtractionOk = true;
         if (run.ui.announceSuccess) Message("Extraction successful on all files !", "Zelvix result", MsgIconInfo);
       } else {
@@ -294,7 +353,7 @@ Codec CodecFor(uint16_t method) {
 
 bool DecodeEntry(const LocalFileHeader& header, EntryInput& in, EntryOutput& out) {
   const Codec codec = CodecFor(header.Method);
-  return codec != nullptr && codec(in, out) && OutputCrc(out) == header.Crc32;
+  return codec != nullptr && codec(in, out) && out.fault == OutputFault::None && OutputCrc(out) == header.Crc32;
 }
 
 namespace {
@@ -349,7 +408,7 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   }
   // The items still selected are entries not written and verified; a walk ended early (a
   // directory that could not be made, a name that could not be read) failed too.
-  if (run.anySelected) ExtractionFailed = step != Step::NextEntry || ui.selectedCount() > 0;
+  if (run.anySelected) ExtractionFailed = step != Step::NextEntry || ui.selectedCount() > 0 || run.namelessSaid;
   CloseRun(run, step);
 }
 

@@ -68,6 +68,7 @@ void SettleExtent(EntryWalk& walk) {
   if (extent.status == ExtentStatus::TooFar) Stop(walk, WalkStop::TooFar);
   walk.nextHeader = extent.nextHeader;
   header.CompressedSize = extent.compressedSize;
+  header.UncompressedSize = extent.uncompressedSize;
   header.Crc32 = extent.crc32;
 }
 

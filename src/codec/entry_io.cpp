@@ -43,8 +43,18 @@ bool OpenWindow(EntryOutput& out, uint32_t size) {
 }
 
 void WriteOutput(EntryOutput& out, const uint8_t* data, uint32_t n) {
-  int32_t written = FileWrite(out.file, data, n);
-  if (written < 0) written = 0;
-  UpdateCrc(data, written, out.crc);  // only what reached the file
+  if (out.fault != OutputFault::None) return;
+  if (n > out.declaredSize - out.written) {
+    n = out.declaredSize - out.written;
+    out.fault = OutputFault::TooLong;
+  }
+  int32_t written = n == 0 ? 0 : FileWrite(out.file, data, n);
+  if (written != int32_t(n)) {
+    out.error = written < 0 ? LastFileError() : DiskFullError;
+    out.fault = OutputFault::WriteFailed;
+    if (written < 0) written = 0;
+  }
+  out.written += uint32_t(written);
+  UpdateCrc(data, uint32_t(written), out.crc);  // only what reached the file
   if (out.progress != nullptr) out.progress(out.progressContext);
 }

@@ -47,6 +47,14 @@ int32_t RefillInput(EntryInput& in);
 // run out (no read is made then) or the file ended (left := 0 first). Every call lowers left.
 int32_t NextInputByte(EntryInput& in);
 
+// Why an output took no more bytes. After a fault, writes do nothing and a codec ends its entry
+// at its next write: the entry has failed.
+enum class OutputFault : uint8_t {
+  None,
+  TooLong,      // the data would go past the declared size: a stream may never write more
+  WriteFailed,  // the system took fewer bytes than it was given (error: its reason)
+};
+
 // Where one entry's plain bytes go: the output file, the CRC-32 of what reached it, the
 // window of a codec that needs one, and the call that keeps the window of the run answering.
 struct EntryOutput {
@@ -56,8 +64,13 @@ struct EntryOutput {
   EntryOutput& operator=(const EntryOutput&) = delete;
 
   FileHandle file;
-  uint32_t declaredSize = 0;    // the uncompressed size the entry states
+  // The uncompressed size the entry states: no more is written. The run always sets it; the
+  // default is no limit.
+  uint32_t declaredSize = 0xFFFFFFFF;
+  uint32_t written = 0;         // bytes that reached the file
   uint32_t crc = 0xFFFFFFFF;    // running register of the bytes written so far
+  OutputFault fault = OutputFault::None;
+  uint32_t error = 0;           // with WriteFailed: the system's error code
   uint8_t* window = nullptr;    // OpenWindow's block, released with the record
   uint32_t windowSize = 0;
   // Called, when set, after each write (32 KB at most apart), with progressContext: the run
@@ -71,8 +84,9 @@ struct EntryOutput {
 bool OpenWindow(EntryOutput& out, uint32_t size);
 
 // Writes data[0..n-1] to the output file and folds into the CRC-32 the bytes the write reports
-// as written (a failed write counts as none), so a short write shows as a failed entry. Then
-// the progress call.
+// as written (a failed write counts as none). Bytes past declaredSize are never written: the
+// first such call writes up to it and sets TooLong. A short or failed write sets WriteFailed.
+// Nothing is written after a fault. Then the progress call.
 void WriteOutput(EntryOutput& out, const uint8_t* data, uint32_t n);
 inline void FlushWindow(EntryOutput& out, uint32_t n) { WriteOutput(out, out.window, n); }
 

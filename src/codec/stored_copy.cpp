@@ -11,6 +11,7 @@ bool CopyStored(EntryInput& in, EntryOutput& out) {
     in.left -= count;
     in.pos = uint32_t(count);
     WriteOutput(out, in.chunk, uint32_t(count));
+    if (out.fault != OutputFault::None) return false;
   }
   return true;
 }

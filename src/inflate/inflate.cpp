@@ -131,13 +131,19 @@ ZELVIX_COLD uint32_t TakeBits(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k)
   return v;
 }
 
-// Writes the window once it is full.
-ZELVIX_INLINE void AdvanceWindow(Inflater& z, uint32_t& w) {
+// Writes the window once it is full. True when the output took no more (past the declared size,
+// or a failed write): the entry ends there, as at the end of its data.
+ZELVIX_INLINE bool AdvanceWindow(Inflater& z, uint32_t& w) {
   if (w == WindowSize) {
     FlushWindow(z.out, WindowSize);
     z.windowDefined = true;
     w = 0;
+    if (z.out.fault != OutputFault::None) {
+      z.overrun = true;
+      return true;
+    }
   }
+  return false;
 }
 
 // Decodes literal/length and distance codes until end of block (true) or an invalid code
@@ -166,7 +172,7 @@ ZELVIX_FAST bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanE
     k -= t->Bits;
     if (e == OpLiteral) {
       win[w++] = uint8_t(t->Value);
-      AdvanceWindow(z, w);
+      if (AdvanceWindow(z, w)) goto invalid;
       continue;
     }
     if (e == OpEndOfBlock) break;
@@ -213,7 +219,7 @@ ZELVIX_FAST bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanE
       CopyRun(win + w, win + d, piece);
       w += piece;
       d += piece;
-      AdvanceWindow(z, w);
+      if (AdvanceWindow(z, w)) goto invalid;
     } while (len > 0);
   }
 
@@ -266,7 +272,7 @@ void DecodeStoredBlock(Inflater& z) {
     }
     w += piece;
     len -= piece;
-    AdvanceWindow(z, w);
+    if (AdvanceWindow(z, w)) return;
   }
   z.bitBuffer = b;
   z.bitCount = k;

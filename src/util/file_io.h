@@ -11,8 +11,17 @@ constexpr FileHandle NoFile = -1;
 FileHandle FileOpenRead(const char* name);
 // Creates or truncates a file for reading and writing. NoFile on failure.
 FileHandle FileCreate(const char* name);
-// Creates or truncates an extracted file for writing, shared with nobody while it is written.
-FileHandle FileCreateOutput(const char* name);
+// Creates a new file for writing, shared with nobody while it is written; fails (NoFile) when
+// name exists already, so a name drawn at random can never take another's file.
+FileHandle FileCreateNew(const char* name);
+// Whether name can take a new file's place: there is no file there, or a plain file that is not
+// read-only (a directory or a read-only file is never replaced).
+bool FileCanBeReplaced(const char* name);
+// Renames the file from to to in one step, replacing a file that is there. False when the
+// system refuses; to is then as it was.
+bool FileReplace(const char* from, const char* to);
+// Removes a file; false when the system refuses.
+bool FileDelete(const char* name);
 // Closes the file; false when the system reports a failure.
 bool FileClose(FileHandle f);
 // Reads up to count bytes. Returns the number read (0 at the end of the file), -1 on failure.

@@ -1,5 +1,6 @@
 // File access seam over POSIX descriptors (native builds: tests, fuzzing, zelvix-pack).
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <ctime>
@@ -17,10 +18,23 @@ FileHandle FileCreate(const char* name) {
   return fd < 0 ? NoFile : FileHandle(fd);
 }
 
-FileHandle FileCreateOutput(const char* name) {
-  const int fd = open(SystemPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+FileHandle FileCreateNew(const char* name) {
+  const int fd = open(SystemPath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   return fd < 0 ? NoFile : FileHandle(fd);
 }
+
+bool FileCanBeReplaced(const char* name) {
+  struct stat st;
+  const std::string path = SystemPath(name);
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
+}
+
+bool FileReplace(const char* from, const char* to) {
+  return rename(SystemPath(from).c_str(), SystemPath(to).c_str()) == 0;
+}
+
+bool FileDelete(const char* name) { return unlink(SystemPath(name).c_str()) == 0; }
 
 bool FileClose(FileHandle f) { return close(int(f)) == 0; }
 

@@ -16,10 +16,22 @@ FileHandle FileCreate(const char* name) {
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-FileHandle FileCreateOutput(const char* name) {
-  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+FileHandle FileCreateNew(const char* name) {
+  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
+
+bool FileCanBeReplaced(const char* name) {
+  const DWORD attributes = GetFileAttributesW(WidePath(name));
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+bool FileReplace(const char* from, const char* to) {
+  // Both names go through WidePath's two buffers.
+  return MoveFileExW(WidePath(from), WidePath(to, WideSecond), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool FileDelete(const char* name) { return DeleteFileW(WidePath(name)) != FALSE; }
 
 bool FileClose(FileHandle f) { return CloseHandle(H(f)) != FALSE; }
 

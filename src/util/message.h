@@ -12,3 +12,7 @@ constexpr int MsgAnswerYes = 6, MsgAnswerNo = 7;
 // as if OK, or No to a question.
 int ShowMessage(const char* text, const char* caption, uint32_t style);
 extern bool QuietMessages;
+
+// The system's own words for an error code (GetLastError's or errno), in UTF-8 without a
+// trailing line break; dest (size bytes) gets "" when the system has none.
+void SystemErrorText(uint32_t code, char* dest, uint32_t size);

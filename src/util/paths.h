@@ -31,6 +31,11 @@ bool SetCurrentDir(const char* path);
 // separator between components; false, path unchanged, when that fails or does not fit in size.
 bool MakeAbsolute(char* path, uint32_t size);
 
+// Writes RandomDigits hexadecimal digits (upper case) from the system's random-number source and
+// a terminating zero at dest. False when the system gives no random number.
+constexpr uint32_t RandomDigits = 16;
+bool AppendRandomDigits(char* dest);
+
 // Makes a new directory inside the temporary directory, named "zelvix-" and 16 hexadecimal
 // digits (upper case) from the system's random-number source, and names it in dest; a name that exists
 // already is drawn again. False when none could be made: dest then holds the last name drawn

@@ -1,5 +1,6 @@
 // Existence tests and directory calls of native builds (see paths.h): '\' becomes '/' at the
 // system call, so paths built for Windows name the same files here.
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <string>
@@ -29,4 +30,15 @@ bool MakeAbsolute(char* path, uint32_t size) {
   if (getcwd(current, sizeof current) == nullptr) return false;
   const std::string full = std::string(current) + "/" + path;
   return full.size() < size && StrCopy(path, full.c_str(), size);
+}
+
+bool AppendRandomDigits(char* dest) {
+  uint8_t random[RandomDigits / 2];
+  if (getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) return false;
+  for (uint8_t byte : random) {
+    *dest++ = "0123456789ABCDEF"[byte >> 4];
+    *dest++ = "0123456789ABCDEF"[byte & 15];
+  }
+  *dest = 0;
+  return true;
 }

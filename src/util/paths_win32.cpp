@@ -55,21 +55,26 @@ bool MakeAbsolute(char* path, uint32_t size) {
 // RtlGenRandom: the system's cryptographic random-number source, exported under this name.
 extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
 
+bool AppendRandomDigits(char* dest) {
+  uint8_t random[8];
+  if (!SystemFunction036(random, sizeof random)) return false;
+  for (uint8_t byte : random) {
+    *dest++ = "0123456789ABCDEF"[byte >> 4];
+    *dest++ = "0123456789ABCDEF"[byte & 15];
+  }
+  *dest = 0;
+  return true;
+}
+
 bool MakePrivateTempDirectory(char* dest, uint32_t size) {
   static const char Prefix[] = "zelvix-";
   GetTempDirectory(dest, size);
   const uint32_t base = ZStrLength(dest);
   for (int attempt = 0; attempt < 16; ++attempt) {
-    uint8_t random[8];
-    if (base == 0 || base + sizeof Prefix + 16 > size || !SystemFunction036(random, sizeof random)) break;
+    if (base == 0 || base + sizeof Prefix + RandomDigits > size) break;
     char* p = dest + base;
     for (char c : Prefix) *p++ = c;
-    --p;
-    for (uint8_t byte : random) {
-      *p++ = "0123456789ABCDEF"[byte >> 4];
-      *p++ = "0123456789ABCDEF"[byte & 15];
-    }
-    *p = 0;
+    if (!AppendRandomDigits(p - 1)) break;
     if (MakeDirectory(dest)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }

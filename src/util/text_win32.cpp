@@ -15,7 +15,7 @@ bool OemToUtf8(const uint8_t* text, uint32_t length, char* dest, uint32_t size) 
 }
 
 static WCHAR WideTexts[2][WideUnits];
-static WCHAR WidePaths[WideUnits + 4];  // and the "\*" or "*.*" that callers append
+static WCHAR WidePaths[2][WideUnits + 4];  // and the "\*" or "*.*" that callers append
 WCHAR WideResult[WideUnits];
 
 WCHAR* Wide(const char* text, WideSlot slot) {
@@ -24,8 +24,9 @@ WCHAR* Wide(const char* text, WideSlot slot) {
   return out;
 }
 
-WCHAR* WidePath(const char* path) {
-  WCHAR* out = WidePaths;
+WCHAR* WidePath(const char* path, WideSlot slot) {
+  WCHAR* const start = WidePaths[slot];
+  WCHAR* out = start;
   const WCHAR* prefix = L"";
   if (IsPathSeparator(path[0]) && IsPathSeparator(path[1]) && path[2] != '?') {
     prefix = L"\\\\?\\UNC";  // "\\server\share" becomes "\\?\UNC\server\share"
@@ -34,7 +35,7 @@ WCHAR* WidePath(const char* path) {
     prefix = L"\\\\?\\";
   }
   while (*prefix != 0) *out++ = *prefix++;
-  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, out, int(WideUnits - 8)) == 0) *out = WidePaths[0] = 0;
+  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, out, int(WideUnits - 8)) == 0) *out = start[0] = 0;
   WCHAR* kept = out;
   for (const WCHAR* p = out;; ++p) {
     const WCHAR c = *p == '/' ? '\\' : *p;
@@ -43,7 +44,7 @@ WCHAR* WidePath(const char* path) {
       if (c == '.' && (p[1] == 0 || p[1] == '\\' || p[1] == '/')) continue;  // a "." component
     }
     *kept++ = c;
-    if (c == 0) return WidePaths;
+    if (c == 0) return start;
   }
 }
 

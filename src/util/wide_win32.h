@@ -14,12 +14,12 @@ constexpr uint32_t WideUnits = 32768 + 8;
 enum WideSlot { WideFirst, WideSecond };
 WCHAR* Wide(const char* text, WideSlot slot = WideFirst);
 
-// A path for the file and directory calls, in a buffer of its own: '/' becomes '\', a separator
+// A path for the file and directory calls, in a buffer of its own per slot: '/' becomes '\', a separator
 // that follows another and a "." component are dropped, and an absolute path ("C:\..." or
 // "\\server\share\...") gets the "\\?\" form, in which the system takes paths of any length (up
 // to 32,767 units) as they are. Such paths must already be free of ".." components (extraction
 // directories are made absolute, entry names with them refused).
-WCHAR* WidePath(const char* path);
+WCHAR* WidePath(const char* path, WideSlot slot = WideFirst);
 
 // Where the wide calls that return text put it, for ToUtf8 to convert at once.
 extern WCHAR WideResult[WideUnits];

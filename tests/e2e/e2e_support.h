@@ -21,16 +21,17 @@ inline DWORD ExitCodeOf(ui::Process& process, DWORD timeoutMs = ui::DefaultTimeo
   return code;
 }
 
-// Waits for the message box with this caption, checks its text and icon, and presses OK.
+// Waits for the message box with this caption, checks its text and icon, and presses OK (or the
+// button given).
 inline void ExpectMessageBox(ui::Process& process, const std::string& caption, const std::string& text,
-                             ui::MessageIcon icon) {
+                             ui::MessageIcon icon, int button = IDOK) {
   HWND box = ui::WaitForDialog(process, caption);
   ASSERT_NE(box, nullptr) << "no message box \"" << caption << "\"; dialogs: " << ui::DescribeDialogs(process.Id());
   const ui::MessageBoxInfo info = ui::ReadMessageBox(box);
   EXPECT_EQ(info.caption, caption);
   EXPECT_EQ(info.text, text);
   EXPECT_EQ(info.icon, icon);
-  EXPECT_TRUE(ui::PressButton(box, IDOK));
+  EXPECT_TRUE(ui::PressButton(box, button));
   EXPECT_TRUE(ui::WaitForWindowGone(box));
 }
 

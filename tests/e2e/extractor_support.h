@@ -65,6 +65,7 @@ struct ZipEntry {
   uint16_t method = 0;
   std::string payload;        // the bytes after the header when method != 0
   bool zip64 = false;         // sizes 0xFFFFFFFF in the header, the real ones in a ZIP64 field
+  int64_t crc = -1;           // the CRC-32 stated, when not the data's
 };
 
 inline ZipEntry Stored(const std::string& name, const std::string& data = "") {
@@ -93,7 +94,7 @@ inline std::string Records(const std::vector<ZipEntry>& entries) {
     PutLE(out, e.method, 2);
     PutLE(out, (12 << 11) | (34 << 5), 2);                     // 12:34
     PutLE(out, ((2021 - 1980) << 9) | (3 << 5) | 14, 2);       // 2021-03-14
-    PutLE(out, Crc32(e.data), 4);
+    PutLE(out, e.crc >= 0 ? uint32_t(e.crc) : Crc32(e.data), 4);
     PutLE(out, e.zip64 ? 0xFFFFFFFFu : payload.size(), 4);
     PutLE(out, e.zip64 ? 0xFFFFFFFFu : e.data.size(), 4);
     PutLE(out, e.name.size(), 2);

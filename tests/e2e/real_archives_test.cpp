@@ -272,7 +272,7 @@ TEST(UndecodableMethod, AesArchiveIsRefusedBeforeAnyPasswordPrompt) {
   EXPECT_TRUE(ui::SetControlText(dialog, PathEditId, JoinPath(dir, "out")));
   EXPECT_TRUE(ui::PressButton(dialog, IDOK));
   e2e::ExpectMessageBox(process, "Unable to extract...", "Unsupported compression method", ui::MessageIcon::Stop);
-  ext::ExpectOnlyTheMainDialog(process, dialog);
+  e2e::ExpectMessageBox(process, ext::FailedCaption, ext::FailedText, ui::MessageIcon::Stop);
   EXPECT_FALSE(support::FileExists(JoinPath(dir, "out\\data.bin")));
   EXPECT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 2u);

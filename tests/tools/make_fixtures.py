@@ -67,6 +67,14 @@ class Cipher:
         self.k1 = ((self.k1 + (self.k0 & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
         self.k2 = CRC_TABLE[(self.k2 ^ (self.k1 >> 24)) & 0xFF] ^ (self.k2 >> 8)
 
+    def decrypt(self, data):
+        out = bytearray(len(data))
+        for i, c in enumerate(data):
+            t = (self.k2 | 2) & 0xFFFF
+            out[i] = c ^ (((t * (t ^ 1)) >> 8) & 0xFF)
+            self.update(out[i])
+        return bytes(out)
+
     def encrypt(self, data):
         out = bytearray(len(data))
         for i, p in enumerate(data):
@@ -88,8 +96,9 @@ class Entry:
     """One record. data is the file's content; the other fields override what would be stored."""
 
     def __init__(self, name, data=b"", method=DEFLATED, password=None, descriptor=False,
-                 crc=None, raw=None, extra=b"", level=6):
+                 crc=None, raw=None, extra=b"", level=6, usize=None):
         self.name = name.encode("latin-1") if isinstance(name, str) else name
+        self.usize = len(data) if usize is None else usize
         self.data, self.method, self.password = data, method, password
         self.descriptor, self.crc, self.raw, self.extra, self.level = descriptor, crc, raw, extra, level
 
@@ -118,14 +127,14 @@ def build_archive(entries, central=True, prefix=b""):
             check = (DOS_TIME >> 8) & 0xFF if e.descriptor else crc >> 24
             payload = encrypt_entry(e.password, payload, check, seed)
         offset = len(out) - len(prefix)
-        local_crc, local_csize, local_usize = (0, 0, 0) if e.descriptor else (crc, len(payload), len(e.data))
+        local_crc, local_csize, local_usize = (0, 0, 0) if e.descriptor else (crc, len(payload), e.usize)
         out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, e.method, DOS_TIME, DOS_DATE,
                            local_crc, local_csize, local_usize, len(e.name), len(e.extra))
         out += e.name + e.extra + payload
         if e.descriptor:
-            out += struct.pack("<IIII", 0x08074B50, crc, len(payload), len(e.data))
+            out += struct.pack("<IIII", 0x08074B50, crc, len(payload), e.usize)
         directory.append(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, flags, e.method, DOS_TIME,
-                                     DOS_DATE, crc, len(payload), len(e.data), len(e.name), 0, 0, 0, 0,
+                                     DOS_DATE, crc, len(payload), e.usize, len(e.name), 0, 0, 0, 0,
                                      0x10 if e.name.endswith(b"/") else 0, offset) + e.name)
     if central:
         start = len(out) - len(prefix)
@@ -175,6 +184,13 @@ def fixtures():
            Entry("secret3.bin", noise40k, STORED, password="secret")]
     out.append(("encrypted_one.zip", build_archive(one), one))
 
+    # encrypted_long.zip: three entries under a password of 30 characters.
+    long_password = "thirty-characters-of-password!"
+    assert len(long_password) == 30
+    longer = [Entry("setup.exe", small, password=long_password), Entry("a.txt", text40k, password=long_password),
+              Entry("b.bin", noise40k, STORED, password=long_password)]
+    out.append(("encrypted_long.zip", build_archive(longer), longer))
+
     # encrypted_two.zip: one entry with the password "alpha", the next with "beta", then a plain one.
     two = [Entry("first.txt", small, password="alpha"), Entry("second.txt", text40k, password="beta"),
            Entry("plain.txt", b"plain\r\n")]
@@ -204,6 +220,27 @@ def fixtures():
     m6 = [Entry("before.txt", small), Entry("imploded.dat", b"x" * 100, method=6, raw=noise_bytes(64, 5)),
           Entry("after.txt", b"after\r\n")]
     out.append(("method6.zip", build_archive(m6), None))
+
+    # bomb.zip: bomb.bin states 1,000 bytes but its deflate stream makes 1 GiB of zeros, and its
+    # CRC-32 is that of the whole stream; then after.txt.
+    squeeze, zeros, crc = zlib.compressobj(9, zlib.DEFLATED, -15, 9), bytes(1 << 20), 0
+    stream = []
+    for _ in range(1024):
+        stream.append(squeeze.compress(zeros))
+        crc = zlib.crc32(zeros, crc)
+    stream.append(squeeze.flush())
+    out.append(("bomb.zip", build_archive([Entry("bomb.bin", raw=b"".join(stream), crc=crc, usize=1000),
+                                           Entry("after.txt", b"after\r\n")]), None))
+
+    # wrong_password.zip: victim.txt under "right", and the first password "wrong0".."wrong999"
+    # that passes its one-byte check (about one in 256 do), named in the entry after it.
+    entry = Entry("victim.txt", text40k, password="right")
+    archive = build_archive([entry])
+    header = archive[30 + len("victim.txt"):30 + len("victim.txt") + 12]
+    check = zlib.crc32(text40k) >> 24
+    wrong = next(w for w in ("wrong%d" % i for i in range(1000))
+                 if Cipher(w.encode()).decrypt(header)[11] == check)
+    out.append(("wrong_password.zip", build_archive([entry, Entry(wrong + ".txt", small)]), None))
 
     # cut_header.zip: one complete entry, then the archive ends 12 bytes into the next local header.
     whole = build_archive([Entry("first.txt", small), Entry("second.txt", small)], central=False)

@@ -59,7 +59,7 @@ TEST(StoredCopy, FileCutShortCopiesWhatThereIs) {
   EXPECT_EQ(r.crc, ZlibCrc(data));  // the header's CRC is of 50,000 bytes: the entry fails
 }
 
-TEST(StoredCopy, FullDiskLeavesTheCrcOverTheWrittenBytes) {
+TEST(StoredCopy, FullDiskStopsTheCopyWithTheSystemsReason) {
   EnsureCrcTable();
   TempFile in;
   in.Set(Bytes(70000, 7));
@@ -68,9 +68,11 @@ TEST(StoredCopy, FullDiskLeavesTheCrcOverTheWrittenBytes) {
   {
     EntryInput input(in.fd, 70000);
     EntryOutput output(full);
-    CopyStored(input, output);
+    EXPECT_FALSE(CopyStored(input, output));
     EXPECT_EQ(output.crc, 0xFFFFFFFFu);
-    EXPECT_EQ(input.left, 0);
+    EXPECT_EQ(output.fault, OutputFault::WriteFailed);
+    EXPECT_EQ(output.error, uint32_t(ENOSPC));
+    EXPECT_GT(input.left, 0) << "nothing more is read once the output failed";
   }
   close(full);
 }

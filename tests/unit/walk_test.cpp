@@ -39,10 +39,10 @@ std::string Header(uint16_t flags, uint32_t csize, const std::string& name, cons
          LE16(uint32_t(extra.size())) + name + extra;
 }
 
-// A stored entry with its true CRC-32.
+// A stored entry with its true CRC-32 and sizes.
 std::string Stored(const std::string& name, const std::string& data, const std::string& extra = "") {
   const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
-  return Header(0, uint32_t(data.size()), name, extra, -1, 0, crc) + data;
+  return Header(0, uint32_t(data.size()), name, extra, -1, 0, crc).replace(22, 4, LE32(uint32_t(data.size()))) + data;
 }
 
 // An extended-timestamp extra field: flags, then the times they announce.
@@ -234,14 +234,24 @@ const RunUi FakeUi{
     .announceSuccess = true,
 };
 
-// Closes the descriptor open on the file whose name ends as target's does.
+// Closes the descriptor open on the new file an entry is written to before it takes target's
+// name: the one in target's directory.
 void CloseOutputOf(const char* target) {
-  const std::string name = std::filesystem::path(Backslashless(target)).filename();
+  const std::filesystem::path directory = std::filesystem::path(Backslashless(target)).parent_path();
   for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
     std::error_code error;
     const std::filesystem::path link = std::filesystem::read_symlink(fd.path(), error);
-    if (!error && link.filename() == name) ::close(std::stoi(fd.path().filename()));
+    if (!error && link.parent_path() == directory && link.filename().string().rfind("~zx", 0) == 0)
+      ::close(std::stoi(fd.path().filename()));
   }
+}
+
+// Whether a file an entry was first written to is left anywhere below dir.
+bool TemporaryFileLeft(const std::string& dir) {
+  if (!std::filesystem::exists(dir)) return false;
+  for (const auto& file : std::filesystem::recursive_directory_iterator(dir))
+    if (file.path().filename().string().rfind("~zx", 0) == 0) return true;
+  return false;
 }
 
 class ExtractionRunTest : public WalkTest {
@@ -291,6 +301,8 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     std::vector<std::string> absent = {};  // below out_, or ../ for outside it
     bool storedPaths = true;
     bool failedUnlisted = false;  // a failure no item shows: the walk ended early
+    // Files there before the run (name, contents): a failed entry leaves them as they were.
+    std::vector<std::pair<std::string, std::string>> existing = {};
   };
   const std::string success = "Zelvix result: Extraction successful on all files !\n";
   // An OEM name (code page 437), a UTF-8 one under flag 11, and a path of 1,206 bytes.
@@ -310,12 +322,20 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
       {"an entry whose end is unknown chosen", Stored("a.txt", "A") + deferred, {"a.txt", "d.txt"}, false, failed,
        false, {"d.txt"}, {"a.txt"}},
       {"output that cannot be closed", Stored("empty.txt", ""), {"empty.txt"}, true,
-       "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"}, {"empty.txt"}},
-      {"AES entry (method 99) said before any prompt, and no file made for it",
+       "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"}, {"empty.txt"}, {},
+       true, false, {{"empty.txt", "the user's"}}},
+      {"methods that cannot be decoded fail alone, said once",
        Stored("a.txt", "A") + Header(FlagEncrypted, 13, "aes.bin", "", -1, 99, 0) + std::string(13, 'x') +
-           Stored("c.txt", "C"),
-       {"a.txt", "aes.bin", "c.txt"}, false, "Unable to extract...: Unsupported compression method\n", false,
-       {"aes.bin", "c.txt"}, {"a.txt"}, {"aes.bin"}},
+           Header(0, 3, "bz.bin", "", -1, 12, 0) + "BZh" + Stored("c.txt", "C"),
+       {"a.txt", "aes.bin", "bz.bin", "c.txt"}, false, "Unable to extract...: Unsupported compression method\n" + failed,
+       false, {"aes.bin", "bz.bin"}, {"a.txt", "c.txt"}, {"aes.bin", "bz.bin"}},
+      {"a CRC-32 mismatch leaves the file that was there", Stored("v.txt", "archive's").replace(14, 4, LE32(1)),
+       {"v.txt"}, false, failed, false, {"v.txt"}, {"v.txt"}, {}, true, false, {{"v.txt", "the user's"}}},
+      {"data longer than the declared size stop there",
+       Stored("v.txt", "ten bytes!").replace(22, 4, LE32(4)) + Stored("w.txt", "W"), {"v.txt", "w.txt"}, false, failed,
+       false, {"v.txt"}, {"w.txt"}, {}, true, false, {{"v.txt", "the user's"}}},
+      {"a nameless entry fails alone, said once", Stored("", "X") + Stored("a.txt", "A") + Header(0, 0, "", "", 0, 0, 0),
+       {"a.txt"}, false, "Zelvix error: Error retreiving filename.\n" + failed, false, {}, {"a.txt"}, {}, true, true},
       {"directory entries made with the stored paths", directories, {"f.txt"}, false, success, true, {},
        {"empty", "a/b", "f.txt"}, {"../x"}},
       {"directory entries not made without them", directories, {"f.txt"}, false, success, true, {}, {"f.txt"},
@@ -336,7 +356,10 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     std::filesystem::remove_all(out_);
     ExtractionOk = ExtractionFailed = false;
     Fake.storedPaths = c.storedPaths;
-    EXPECT_EQ(RunOver(c.zip, true), "");
+    if (!c.existing.empty()) std::filesystem::create_directories(out_);
+    for (const auto& [name, contents] : c.existing) WriteFile(out_ + "/" + name, Bytes(contents.begin(), contents.end()));
+    const bool nameless = c.zip.compare(26, 2, LE16(0)) == 0;
+    EXPECT_EQ(RunOver(c.zip, true), nameless ? "Zelvix error: Error retreiving filename.\n" : "");
     for (size_t i = 0; i < Fake.items.size(); ++i)
       Fake.selected[i] = std::find(c.chosen.begin(), c.chosen.end(), Fake.items[i]) != c.chosen.end();
     Fake.onProgress = [&](const char* target) { if (c.failClose) CloseOutputOf(target); };
@@ -347,7 +370,10 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     EXPECT_EQ(LeftSelected(), c.left);
     for (const std::string& name : c.written) EXPECT_TRUE(Exists(out_ + "/" + name)) << name;
     for (const std::string& name : c.absent) EXPECT_FALSE(Exists(out_ + "/" + name)) << name;
-    if (c.written.empty()) EXPECT_FALSE(Exists(out_));
+    for (const auto& [name, contents] : c.existing)
+      if (std::find(c.left.begin(), c.left.end(), name) != c.left.end()) EXPECT_EQ(ReadFile(out_ + "/" + name), Bytes(contents.begin(), contents.end()));
+    EXPECT_FALSE(TemporaryFileLeft(out_));
+    if (c.written.empty() && c.existing.empty()) EXPECT_FALSE(Exists(out_));
   }
 }
 
