@@ -4,9 +4,9 @@
 
 static bool IsBlank(char c) { return c != 0 && uint8_t(c) <= ' '; }
 
-// Copies the argument at or after p into dest (cut to size) and moves p past it; false, dest
-// untouched, when only blanks are left.
-static bool NextArgument(const char*& p, char* dest, uint32_t size) {
+// Copies the argument at or after p into dest (cut to size; *cut tells, when given) and moves p
+// past it; false, dest untouched, when only blanks are left.
+static bool NextArgument(const char*& p, char* dest, uint32_t size, bool* cut = nullptr) {
   while (IsBlank(*p)) ++p;
   if (*p == 0) return false;
   if (p[0] == '"' && p[1] == '"') p += 2;
@@ -15,6 +15,7 @@ static bool NextArgument(const char*& p, char* dest, uint32_t size) {
   for (; *p != 0 && (quoted || !IsBlank(*p)); ++p) {
     if (*p == '"') quoted = !quoted;
     else if (length + 1 < size) dest[length++] = *p;
+    else if (cut != nullptr) *cut = true;
   }
   if (size > 0) dest[length] = 0;
   return true;
@@ -37,6 +38,7 @@ PackageSwitches Switches;
 void ReadPackageSwitches(const char* commandLine) {
   PackageSwitches& out = Switches;
   out.silent = out.help = out.dump = false;
+  out.tooLong = 0;
   out.directory[0] = out.password[0] = 0;
   out.setupArguments = "";
   char argument[ArgumentSize];
@@ -51,7 +53,18 @@ void ReadPackageSwitches(const char* commandLine) {
     if (IsSwitch(argument, 's')) out.silent = true;
     else if (IsSwitch(argument, 'h') || IsSwitch(argument, '?')) out.help = true;
     else if (argument[0] == '-' && argument[1] == 'z' && argument[2] == 0) out.dump = true;
-    else if (IsSwitch(argument, 'd')) NextArgument(p, out.directory, sizeof out.directory);
-    else if (IsSwitch(argument, 'p')) NextArgument(p, out.password, sizeof out.password);
+    else if (IsSwitch(argument, 'd') || IsSwitch(argument, 'p')) {
+      const char letter = char(argument[1] | 0x20);
+      bool cut = false;
+      if (letter == 'd') NextArgument(p, out.directory, sizeof out.directory, &cut);
+      else NextArgument(p, out.password, sizeof out.password, &cut);
+      if (cut && out.tooLong == 0) out.tooLong = letter;
+    }
   }
+}
+
+bool IsPackageSwitch(const char* argument) {
+  for (const char* letter = "sdph?"; *letter != 0; ++letter)
+    if (IsSwitch(argument, *letter)) return true;
+  return StrEqual(argument, "-z") || StrEqual(argument, "--");
 }

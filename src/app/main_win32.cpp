@@ -48,14 +48,15 @@ char PrivateDir[ExtractDirSize];
 // directory joined with the extract path of the options block, or with the program's own name
 // cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
 // longer than ExtractDir can hold is replaced by the current directory (or "." if even that is
-// too long).
-void ProposeExtractDir() {
+// too long); false, nothing proposed, for a -d directory that cannot be made absolute within
+// ExtractDir: the user's own choice is never replaced.
+bool ProposeExtractDir() {
   MemBlock block(ExtractDirSize);
   char* path = reinterpret_cast<char*>(block.get());
   const uint32_t size = ExtractDirSize;
   path[0] = 0;
   if (Switches.directory[0] != 0) {
-    if (!StrCopy(path, Switches.directory, size) || !MakeAbsolute(path, size)) path[0] = 0;
+    if (!StrCopy(path, Switches.directory, size) || !MakeAbsolute(path, size)) return false;
   } else if (OptTempDir) {
     if (MakePrivateTempDirectory(path, size) &&
         !(StrCopy(PrivateDir, path, sizeof PrivateDir) && AddBackslash(PrivateDir, sizeof PrivateDir)))
@@ -79,8 +80,9 @@ void ProposeExtractDir() {
       }
     }
   }
-  if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return;
+  if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return true;
   if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+  return true;
 }
 
 // Closes the package file however the run below it ends.
@@ -164,15 +166,20 @@ uint32_t RunProgram() {
     BuildCrcTable();
     ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
     if (ArchiveOffset == 0) {
-      if (argument1[0] != 0) exitCode = BuildPackage();
+      // A bare stub builds from a ZIP name; given only a package's switches, it explains itself.
+      if (argument1[0] != 0 && !IsPackageSwitch(argument1)) exitCode = BuildPackage();
       else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
     } else if (Switches.help) {
       ShowMessage(SwitchesText, UsageCaption, MB_OK | MB_ICONINFORMATION);
+    } else if (Switches.tooLong != 0 || !ProposeExtractDir()) {
+      // An argument is never cut or replaced: the line is refused instead.
+      ShowMessage(Switches.tooLong == 'p' ? "The password given with -p is too long." : "The directory given with -d is too long.",
+                  "Zelvix error", MB_OK | MB_ICONHAND);
+      exitCode = ERROR_FILENAME_EXCED_RANGE;
     } else {
       // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
       ToAnsi(Switches.password, Password, sizeof Password);
       StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
-      ProposeExtractDir();
       if (Switches.silent) {
         SilentExtraction();
       } else {

@@ -15,7 +15,8 @@ extern char CommandLine[CommandLineSize];  // the process command line
 extern char PrivateDir[];
 
 // Sets ExtractDir to the directory proposed at start (the main dialog's and a silent run's).
-void ProposeExtractDir();
+// False, ExtractDir untouched, when the -d directory cannot be made absolute within it.
+bool ProposeExtractDir();
 
 // Builder mode of the stub (Windows only): `zelvix.exe ZipName [Options [ExtPath]]` on a bare
 // stub writes the package and offers to start it. Reads its arguments from the command line.

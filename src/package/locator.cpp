@@ -2,6 +2,7 @@
 #include "package/locator.h"
 #include "package/options_block.h"
 #include "util/fatal.h"
+#include "util/memory.h"
 #include "util/message.h"
 #include "util/strings.h"
 
@@ -46,11 +47,38 @@ static void MakeDumpName(const char* ownPath, char* dest, uint32_t size) {
   StrAppend(dest, "_.zip", size);
 }
 
+// Whether the file existing at name holds the bytes of f from offset to its end, exactly.
+static bool HoldsArchive(FileHandle f, int32_t offset, FileHandle existing) {
+  constexpr uint32_t Piece = 32768;
+  MemBlock block(2 * Piece);
+  uint8_t* const ours = block.get();
+  uint8_t* const theirs = ours + Piece;
+  if (FileSeek(f, offset) != offset) return false;
+  for (;;) {
+    const int32_t got = FileRead(f, ours, Piece);
+    if (got < 0 || FileRead(existing, theirs, Piece) != got) return false;
+    for (int32_t i = 0; i < got; ++i)
+      if (ours[i] != theirs[i]) return false;
+    if (got == 0) return true;
+  }
+}
+
 // The "-z" dump: a dump file that cannot be created is reported and skipped, any other failure
-// is fatal.
+// is fatal. A file already at the dump's name is kept when it holds the archive already, and
+// otherwise replaced only when the user says so (a silent run never replaces it).
 static void DumpOwnArchive(FileHandle f, int32_t offset, const char* ownPath) {
   char dumpName[1024 + 8];
   MakeDumpName(ownPath, dumpName, sizeof dumpName);
+  const FileHandle existing = FileOpenRead(dumpName);
+  if (existing != NoFile) {
+    const bool same = HoldsArchive(f, offset, existing);
+    FileClose(existing);
+    if (same) return;
+    char question[sizeof dumpName + 64];
+    StrCopy(question, dumpName, sizeof question);
+    StrAppend(question, "\r\nalready exists. Replace it with the attached archive?", sizeof question);
+    if (ShowMessage(question, "Confirm overwrite of...", MsgYesNo | MsgIconQuestion) != MsgAnswerYes) return;
+  }
   const FileHandle dump = FileCreate(dumpName);
   if (dump == NoFile) {
     ShowMessage(dumpName, "Unable to rewrite...", MsgIconError);

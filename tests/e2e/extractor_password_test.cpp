@@ -84,3 +84,23 @@ TEST(ExtractorPassword, AnotherPasswordAsksAgainAndThreeFailuresEndTheWalk) {
   ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
+
+// The prompt takes a password as long as -p does (30 characters here; it once took 24), and
+// three empty answers first change nothing for the Extract after them.
+TEST(ExtractorPassword, LongPasswordTypedAfterThreeEmptyAnswers) {
+  const std::string dir = support::FreshTestDir();
+  ui::Process process;
+  HWND dialog = StartPackage(process, dir, Fixture("encrypted_long.zip"));
+  ASSERT_NE(dialog, nullptr);
+  const std::string target = JoinPath(dir, "pkg");
+  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+  for (int i = 0; i < 3; ++i) Answer(process, "");
+  ExpectOnlyTheMainDialog(process, dialog);
+  EXPECT_FALSE(support::DirectoryExists(target) && !Below(target).empty());
+  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+  Answer(process, "thirty-characters-of-password!");
+  e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
+  ExpectFixtureFiles("encrypted_long.zip", target);
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+}

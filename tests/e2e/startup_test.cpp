@@ -34,16 +34,20 @@ void ExitFromMainDialog(ui::Process& process) {
 
 // --- Bare stub ------------------------------------------------------------------------------
 
+// Without an argument, or given only a package's switches (a package cut before its archive
+// is such a stub), it says how to make a package and builds nothing.
 TEST(BareStub, WithoutArgumentExplainsHowToMakeAPackage) {
   const std::string dir = support::FreshTestDir();
-  ui::Process stub;
-  ASSERT_TRUE(stub.Start(support::StubPath(), {}, dir)) << stub.LastError();
-  e2e::ExpectMessageBox(stub, " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ",
-                        "Couldn't find attached archive. To create package:\r\r"
-                        "Zelvix.exe  ZipName  [Options  [ExtPath] ]\r\r",
-                        ui::MessageIcon::Exclamation);
-  EXPECT_EQ(e2e::ExitCodeOf(stub), 0u);
-  EXPECT_TRUE(ui::DialogsOf(stub.Id()).empty());
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-d", "there"}}) {
+    ui::Process stub;
+    ASSERT_TRUE(stub.Start(support::StubPath(), args, dir)) << stub.LastError();
+    e2e::ExpectMessageBox(stub, " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ",
+                          "Couldn't find attached archive. To create package:\r\r"
+                          "Zelvix.exe  ZipName  [Options  [ExtPath] ]\r\r",
+                          ui::MessageIcon::Exclamation);
+    EXPECT_EQ(e2e::ExitCodeOf(stub), 0u);
+    EXPECT_TRUE(ui::DialogsOf(stub.Id()).empty());
+  }
   // The dialog's icon, as the stub loads it (its image is stored PNG-compressed).
   const HMODULE module = LoadLibraryExA(support::StubPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
@@ -125,6 +129,32 @@ TEST(PackageDump, UnwritableDumpIsReportedAndTheDialogStillComes) {
   e2e::ExpectMessageBox(process, "Unable to rewrite...", dumpName, ui::MessageIcon::Stop);
   ExitFromMainDialog(process);
   EXPECT_TRUE(support::DirectoryExists(dumpName));
+}
+
+// A file already at the dump's name is never lost: kept without a word when it holds the
+// archive, kept when the user says No or the run is silent, replaced only after Yes.
+TEST(PackageDump, AnotherFileAtTheDumpsNameIsReplacedOnlyAfterYes) {
+  const std::string dir = support::FreshTestDir();
+  std::string zip;
+  const std::string package = MakePackage(dir, "flat.zip", &zip);
+  const std::string dumpName = JoinPath(dir, "pkg_.zip");
+  ASSERT_TRUE(support::WriteFileBytes(dumpName, "someone else's file"));
+  const std::string question = dumpName + "\r\nalready exists. Replace it with the attached archive?";
+  ui::Process silent;
+  ASSERT_TRUE(silent.Start(package, {"-z", "-s", "-d", "out"}, dir)) << silent.LastError();
+  EXPECT_EQ(e2e::ExitCodeOf(silent), 0u);
+  EXPECT_EQ(support::ReadFileBytes(dumpName), "someone else's file");
+  for (const int answer : {IDNO, IDYES}) {
+    ui::Process process;
+    ASSERT_TRUE(process.Start(package, {"-z"}, dir)) << process.LastError();
+    e2e::ExpectMessageBox(process, "Confirm overwrite of...", question, ui::MessageIcon::Question, answer);
+    ExitFromMainDialog(process);
+    EXPECT_EQ(support::ReadFileBytes(dumpName) == zip, answer == IDYES);
+  }
+  ui::Process again;  // the dump is the archive now: nothing to ask
+  ASSERT_TRUE(again.Start(package, {"-z"}, dir)) << again.LastError();
+  ExitFromMainDialog(again);
+  EXPECT_TRUE(support::ReadFileBytes(dumpName) == zip);
 }
 
 // Only "-z" exactly asks for the dump; "-Z" is just another argument, which a package ignores.
