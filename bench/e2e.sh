@@ -5,7 +5,9 @@
 # that creating and writing the files sets). Both outputs are checked against each other.
 # Prints the medians, the ratio Zelvix/7za and the ratio deflated/stored, of the medians and
 # of the best runs.
-#   Usage: bench/e2e.sh ZIP [RUNS]   (needs a built tree: tools/run-main.sh)
+# With BASE_STUB=path/to/an/older/zelvix.exe, a package of that stub joins the loop, and the
+# ratio of this build to it is printed too (the cost of a change, measured in one run).
+#   Usage: [BASE_STUB=old.exe] bench/e2e.sh ZIP [RUNS]   (needs a built tree: tools/run-main.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zip=$(realpath "$1")
@@ -29,16 +31,20 @@ with zipfile.ZipFile(sys.argv[1]) as source, zipfile.ZipFile(sys.argv[2], "w", z
         target.writestr(stored, b"" if info.is_dir() else source.read(info))
 PYTHON
 build/native/zelvix-pack -o "$work/stored.exe" build/win32/zelvix.exe "$work/stored.zip" 1000 out-stored >/dev/null
+if [ -n "${BASE_STUB:-}" ]; then
+  build/native/zelvix-pack -o "$work/base.exe" "$BASE_STUB" "$zip" 1000 out-base >/dev/null
+fi
 cp "$zip" "$work/archive.zip"
 mkdir -p "$work/reference" && unzip -q -o "$zip" -d "$work/reference"
 run=build/win32/wine-run.sh
 "$run" --start
 
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); awk "BEGIN {print $t1 - $t0}"; }
-zelvix_times=() sevenzip_times=() stored_times=()
+zelvix_times=() sevenzip_times=() stored_times=() base_times=()
 for i in $(seq "$runs"); do
-  rm -rf "$work/out-zelvix" "$work/out-7za" "$work/out-stored"
+  rm -rf "$work/out-zelvix" "$work/out-7za" "$work/out-stored" "$work/out-base"
   zelvix_times+=("$(cd "$work" && seconds ../../"$run" package.exe)")
+  if [ -n "${BASE_STUB:-}" ]; then base_times+=("$(cd "$work" && seconds ../../"$run" base.exe)"); fi
   sevenzip_times+=("$(cd "$work" && seconds ../../"$run" 7za.exe x -y -oout-7za archive.zip)")
   stored_times+=("$(cd "$work" && seconds ../../"$run" stored.exe)")
 done
@@ -69,3 +75,9 @@ awk -v z="$mz" -v s="$m7" -v bz="$bz" -v bs="$b7" 'BEGIN {printf "ratio zelvix/7
 # Wine's file creation and the dialog vary from run to run by a second or more: the best runs
 # show the decoding's own cost more steadily than the medians.
 awk -v z="$mz" -v s="$ms" -v bz="$bz" -v bs="$bs" 'BEGIN {printf "ratio deflated/stored: %.2f (best runs: %.2f)\n", z / s, bz / bs}'
+if [ -n "${BASE_STUB:-}" ]; then
+  mb=$(median "${base_times[@]}")
+  bb=$(best "${base_times[@]}")
+  printf 'base    median %.2f s   (%s)   %s\n' "$mb" "${base_times[*]}" "$BASE_STUB"
+  awk -v z="$mz" -v s="$mb" -v bz="$bz" -v bs="$bb" 'BEGIN {printf "ratio zelvix/base: %.3f (best runs: %.3f)\n", z / s, bz / bs}'
+fi
