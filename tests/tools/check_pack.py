@@ -76,12 +76,16 @@ def check_members(archive, data, folder, methods):
         if archive.read(info) != content:
             fail(f"{info.filename}: content differs")
         mtime = int(os.stat(path).st_mtime)
+        # The MS-DOS fields hold 1980-01-01 00:00:00 .. 2107-12-31 23:59:58 in local time, even
+        # seconds; the extended-time field a signed 32-bit count of seconds.
         dos = time.localtime(mtime)[:6]
-        if info.date_time != dos[:5] + (dos[5] // 2 * 2,):
+        dos = min(max(dos[:5] + (dos[5] // 2 * 2,), (1980, 1, 1, 0, 0, 0)), (2107, 12, 31, 23, 59, 58))
+        if info.date_time != dos:
             fail(f"{info.filename}: DOS time {info.date_time} != {dos}")
         _, extra = local_header(data, info.header_offset)
+        held = min(max(mtime, -2**31), 2**31 - 1)
         for where, field in (("local", extra_fields(extra)), ("central", extra_fields(info.extra))):
-            if field.get(0x5455) != struct.pack("<Bi", 1, mtime):
+            if field.get(0x5455) != struct.pack("<Bi", 1, held):
                 fail(f"{info.filename}: {where} extended-time field {field.get(0x5455)} for {mtime}")
 
 

@@ -518,6 +518,7 @@ TEST_F(PackTest, DumpWritesTheAttachedArchive) {
 struct TreeFile {
   std::string name;
   Bytes data;
+  int64_t modified = 0;  // 0: the next of the tree's times
 };
 
 void MakeTree(const std::string& root, const std::vector<TreeFile>& files, const std::vector<std::string>& emptyDirs) {
@@ -531,7 +532,10 @@ void MakeTree(const std::string& root, const std::vector<TreeFile>& files, const
     const std::string path = root + "/" + f.name;
     ASSERT_EQ(std::system(("mkdir -p " + Quote(path.substr(0, path.rfind('/')))).c_str()), 0);
     WriteFile(path, f.data);
+    const int64_t next = when;
+    if (f.modified != 0) when = f.modified;
     stamp(path);
+    if (f.modified != 0) when = next;
   }
   for (const std::string& d : emptyDirs) {
     ASSERT_EQ(std::system(("mkdir -p " + Quote(root + "/" + d)).c_str()), 0);
@@ -558,7 +562,10 @@ std::vector<TreeFile> SampleTree() {
           {"Русский.txt", Text("Русский текст")},
           {"ελληνικά/δεδομένα.bin", Noise(5000, 7)},
           {"a/b/c/deep.dat", Text(text + text)},
-          {"zero", {}}};
+          {"zero", {}},
+          // Before the MS-DOS fields' first day, and past the extended-time field's last second.
+          {"old/1970.txt", Text("old"), 100},
+          {"new/2128.txt", Text("new"), 5000000000}};
 }
 
 // Runs tests/tools/check_pack.py on a dump (Python's zipfile, 7z t, unzip -t); its output.
