@@ -1,8 +1,12 @@
 // zelvix-pack: builds Zelvix packages on Linux and in CI, and lets authors check what they ship.
-// Writes through the same WritePackage as the stub's builder mode, so both give the same bytes.
+// A package of a ZIP file goes through the same WritePackage as the stub's builder mode, so both
+// give the same bytes; a folder is packed into an archive zelvix-pack writes itself
+// (folder_pack.h). Either way the archive is checked first (archive_check.h).
 //
 //   zelvix-pack [-o OUT] STUB ZIP [Options [ExtPath]]   build a package (default OUT: the
 //                                                        stub's rule, archive.zip -> archive.exe)
+//   zelvix-pack [-o OUT] [--method M] STUB DIR [Options [ExtPath]]
+//                                                        pack a folder (default OUT: DIR.exe)
 //   zelvix-pack --list PACKAGE                           options and entries of a package
 //   zelvix-pack --dump PACKAGE OUT.zip                   write out the attached archive
 //   zelvix-pack --help
@@ -17,6 +21,7 @@
 #include <cinttypes>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -27,6 +32,9 @@
 #include "archive/entry_time.h"
 #include "archive/local_header.h"
 #include "archive/walk.h"
+#include "pack/archive_check.h"
+#include "pack/folder_pack.h"
+#include "pack/folder_scan.h"
 #include "package/builder.h"
 #include "package/locator.h"
 #include "package/options_block.h"
@@ -41,6 +49,7 @@ constexpr int ExitUsage = 2;
 
 const char UsageLine[] =
     "usage: zelvix-pack [-o OUT] STUB ZIP [Options [ExtPath]]\n"
+    "       zelvix-pack [-o OUT] [--method solid|lzma|deflate|store] STUB DIR [Options [ExtPath]]\n"
     "       zelvix-pack --list PACKAGE\n"
     "       zelvix-pack --dump PACKAGE OUT.zip\n"
     "       zelvix-pack --help\n";
@@ -51,6 +60,26 @@ const char HelpText[] =
     "The package is written to OUT, or else to the ZIP name up to its last '.' followed by\n"
     "\"exe\" (archive.zip gives archive.exe). Stub, block and ZIP file together may have at most\n"
     "2147483647 bytes (2 GiB - 1): the stub reads its package with 32-bit file positions.\n"
+    "\n"
+    "Given a folder DIR instead of a ZIP file, zelvix-pack writes the archive itself: every\n"
+    "file below DIR and every empty folder, named relative to DIR with '/' (UTF-8, flagged when\n"
+    "not ASCII), with its modification time (UTC in an extended-time field, and the machine's\n"
+    "local time in the MS-DOS fields: TZ=UTC gives the same bytes on every machine) and Unix\n"
+    "mode; the same tree gives the same bytes. Symbolic links are refused, not followed. The\n"
+    "package goes to OUT, or else to DIR's name followed by \".exe\" (dist/ gives dist.exe).\n"
+    "--method chooses how:\n"
+    "  solid    (the default) all files in one LZMA stream: the smallest packages. The files\n"
+    "           go into a stored inner archive, staged in $TMPDIR (or /tmp), that is compressed\n"
+    "           whole behind an index of its headers; it may have at most 2147483647 bytes.\n"
+    "  lzma     each file compressed by itself with LZMA (ZIP method 14),\n"
+    "  deflate  each file deflated (method 8) at the highest level,\n"
+    "           both storing a file that does not get smaller;\n"
+    "  store    every file stored (method 0).\n"
+    "\n"
+    "Every archive is checked before it is packed: an entry the stub cannot decode (methods\n"
+    "other than stored, deflate and LZMA; AES or strong encryption) is refused, and so is a\n"
+    "missing setup.exe at the top of the archive (for a solid package, of its payload) when\n"
+    "r.setup is on.\n"
     "\n"
     "Options: up to four characters '0' or '1', switching on these flags in this order\n"
     "(missing ones are '0'; \"101\" means a.start and r.setup):\n"
@@ -184,16 +213,43 @@ bool ValidOptions(const std::string& options) {
 // must fit in 2^31 - 1 bytes.
 constexpr uint64_t MaxPackageSize = INT32_MAX;
 
+// The options block of the command line's Options and ExtPath; an empty refusal when they hold.
+struct BlockRefusal {
+  std::string name, what;
+};
+BlockRefusal ComposeBlock(const std::string& options, const std::string& extPath, uint8_t* block) {
+  if (!ValidOptions(options)) return {options, "options must be at most four characters '0' or '1'"};
+  if (!ComposeOptionsBlock(options.c_str(), extPath.c_str(), block))
+    return {extPath, "extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
+                         std::to_string(MaxExtPathLength) + ")"};
+  return {};
+}
+
+// r.setup, the third flag.
+bool RunsSetup(const std::string& options) { return options.size() > 2 && options[2] == '1'; }
+
+// Where a solid payload is staged: $TMPDIR, or /tmp.
+std::string StagingDir() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && dir[0] != 0 ? dir : "/tmp";
+}
+
+// What the package would not unpack in the ZIP file: entries the stub cannot decode, a missing
+// setup.exe, a solid archive whose payload does not hold. Empty when it is sound.
+std::string CheckZipFile(FileHandle zip, bool needSetup) {
+  const ArchiveFindings found = CheckArchive(zip, 0, ArchiveRole::Attached, needSetup);
+  if (!found.problem.empty() || !found.solid) return found.problem;
+  return CheckSolidPayload(zip, found, needSetup, StagingDir());
+}
+
 int Build(const std::vector<std::string>& args, std::string out) {
   const std::string& stubName = args[0];
   const std::string& zipName = args[1];
   const std::string options = args.size() > 2 ? args[2] : "";
   const std::string extPath = args.size() > 3 ? args[3] : "";
-  if (!ValidOptions(options)) return Refuse(options, "options must be at most four characters '0' or '1'");
   uint8_t block[OptionsBlockSize];
-  if (!ComposeOptionsBlock(options.c_str(), extPath.c_str(), block))
-    return Refuse(extPath, "extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
-                               std::to_string(MaxExtPathLength) + ")");
+  const BlockRefusal bad = ComposeBlock(options, extPath, block);
+  if (!bad.what.empty()) return Refuse(bad.name, bad.what);
 
   std::string why;
   struct stat stubInfo, zipInfo;
@@ -208,6 +264,9 @@ int Build(const std::vector<std::string>& args, std::string out) {
   why = CheckBareStub(stub.get(), stubInfo);
   if (!why.empty()) return Refuse(stubName, why);
   why = CheckZipStart(zip.get());
+  if (!why.empty()) return Refuse(zipName, why);
+  BuildCrcTable();
+  why = CheckZipFile(zip.get(), RunsSetup(options));
   if (!why.empty()) return Refuse(zipName, why);
 
   if (out.empty()) {
@@ -232,6 +291,78 @@ int Build(const std::vector<std::string>& args, std::string out) {
   return 0;
 }
 
+// The package name of a folder: its name with ".exe" ("dist/" gives "dist.exe"); "." and the
+// like by the folder's own name, beside it.
+std::string FolderPackageName(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const size_t slash = dir.rfind('/');
+  const std::string last = slash == std::string::npos ? dir : dir.substr(slash + 1);
+  if (last == "." || last == ".." || last.empty() || dir == "/") {
+    char* real = realpath(dir.c_str(), nullptr);
+    if (real != nullptr) {
+      dir = real;
+      std::free(real);
+    }
+    if (dir == "/") return "/root-folder.exe";
+  }
+  return dir + ".exe";
+}
+
+int BuildFolder(const std::vector<std::string>& args, PackMethod method, std::string out) {
+  const std::string& stubName = args[0];
+  const std::string& dirName = args[1];
+  const std::string options = args.size() > 2 ? args[2] : "";
+  const std::string extPath = args.size() > 3 ? args[3] : "";
+  uint8_t block[OptionsBlockSize];
+  const BlockRefusal bad = ComposeBlock(options, extPath, block);
+  if (!bad.what.empty()) return Refuse(bad.name, bad.what);
+
+  std::string why;
+  struct stat stubInfo;
+  Input stub(OpenInput(stubName, stubInfo, why));
+  if (stub.get() == NoFile) return Refuse(stubName, why);
+  why = CheckBareStub(stub.get(), stubInfo);
+  if (!why.empty()) return Refuse(stubName, why);
+  std::vector<SourceEntry> entries;
+  ScanRefusal refusal;
+  if (!ScanFolder(dirName, method == PackMethod::Solid ? EntryOrder::ForSolid : EntryOrder::ByName, entries, refusal))
+    return Refuse(refusal.path, refusal.why);
+
+  if (out.empty()) out = FolderPackageName(dirName);
+  if (SameFile(stubInfo, out)) return Refuse(out, "would overwrite an input file");
+  struct stat created;
+  const FileHandle package = CreateOutput(out, created);
+  if (package == NoFile) return Refuse(out, SystemText(LastFileError()));
+  auto fail = [&](const std::string& name, const std::string& what) {
+    FileClose(package);
+    RemovePartial(out, created);
+    return Refuse(name, what);
+  };
+  const CopyResult copied = CopyFileData(stub.get(), package);
+  if (copied.failed != CopySide::None) return fail(copied.failed == CopySide::Source ? stubName : out, SystemText(copied.error));
+  if (FileWrite(package, block, OptionsBlockSize) != int32_t(OptionsBlockSize))
+    return fail(out, SystemText(LastFileError() != 0 ? LastFileError() : DiskFullError));
+
+  BuildCrcTable();
+  const uint64_t archiveOffset = uint64_t(stubInfo.st_size) + OptionsBlockSize;
+  const FolderJob job{dirName, &entries, method, RunsSetup(options), out, package,
+                      archiveOffset > MaxPackageSize ? 0 : MaxPackageSize - archiveOffset, StagingDir()};
+  const PackFailure failure = WriteFolderArchive(job);
+  if (failure.failed()) return fail(failure.name, failure.what);
+  // The package as the stub will walk it.
+  const ArchiveFindings found = CheckArchive(package, int32_t(archiveOffset), ArchiveRole::Attached,
+                                             method != PackMethod::Solid && job.needSetup);
+  if (!found.problem.empty() || found.solid != (method == PackMethod::Solid))
+    return fail(dirName, "the archive written does not check: " + found.problem);
+  if (!FileClose(package)) {
+    const uint32_t error = LastFileError();
+    RemovePartial(out, created);
+    return Refuse(out, SystemText(error));
+  }
+  std::printf("%s\n", out.c_str());
+  return 0;
+}
+
 // Opens a package and finds its archive; NoFile with why filled when it is not a package.
 FileHandle OpenPackage(const std::string& name, struct stat& info, int32_t& offset, std::string& why) {
   const FileHandle f = OpenInput(name, info, why);
@@ -249,6 +380,7 @@ const char* MethodName(uint16_t method) {
   switch (method) {
     case 0: return "stored";
     case 8: return "deflate";
+    case 14: return "lzma";
     default: return nullptr;
   }
 }
@@ -387,7 +519,7 @@ int main(int argc, char** argv) {
     return Dump(args[1], args[2]);
   }
 
-  std::string out;
+  std::string out, methodName;
   std::vector<std::string> positional;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -398,13 +530,27 @@ int main(int argc, char** argv) {
       if (i + 1 >= args.size()) return UsageError("-o needs an output name");
       out = args[++i];
       if (out.empty()) return UsageError("-o needs an output name");
+    } else if (!optionsEnded && a == "--method") {
+      if (i + 1 >= args.size()) return UsageError("--method needs solid, lzma, deflate or store");
+      methodName = args[++i];
     } else if (!optionsEnded && positional.empty() && a.size() > 1 && a[0] == '-') {
       return UsageError("unknown option '" + a + "'");
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() < 2) return UsageError("a stub and a ZIP file are needed");
+  if (positional.size() < 2) return UsageError("a stub and a ZIP file or folder are needed");
   if (positional.size() > 4) return UsageError("too many arguments");
+  struct stat input;
+  if (stat(positional[1].c_str(), &input) == 0 && S_ISDIR(input.st_mode)) {
+    PackMethod method = PackMethod::Solid;
+    if (methodName == "lzma") method = PackMethod::Lzma;
+    else if (methodName == "deflate") method = PackMethod::Deflate;
+    else if (methodName == "store") method = PackMethod::Store;
+    else if (!methodName.empty() && methodName != "solid")
+      return UsageError("unknown method '" + methodName + "' (solid, lzma, deflate or store)");
+    return BuildFolder(positional, method, out);
+  }
+  if (!methodName.empty()) return UsageError("--method applies to a folder, not to a ZIP file");
   return Build(positional, out);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,6 +96,7 @@ struct ZipEntry {
   uint16_t flags;
   Bytes extra = {};  // in the local and the central header
   uint16_t date = 0x5821, time = 0x6000;
+  int method = -1;  // when set, instead of the one `deflate` gives
 };
 
 Bytes Deflate(const Bytes& data) {
@@ -123,7 +125,7 @@ Bytes MakeZip(const std::vector<ZipEntry>& entries) {
     auto common = [&](Bytes& b) {
       Put16(b, 20);                        // version needed
       Put16(b, e.flags);                   // flags
-      Put16(b, e.deflate ? 8 : 0);         // method
+      Put16(b, uint16_t(e.method >= 0 ? e.method : e.deflate ? 8 : 0));  // method
       Put16(b, e.time);
       Put16(b, e.date);
       Put32(b, crc);
@@ -168,7 +170,8 @@ Bytes SampleZip() {
   for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + " of a compressible file\n";
   return MakeZip({{"readme.txt", Text("read me\n"), false, 0},
                   {"docs/manual.txt", Text(text), true, 0},
-                  {"secret.bin", Text("0123456789ABCDEF0123"), false, 1}});
+                  {"secret.bin", Text("0123456789ABCDEF0123"), false, 1},
+                  {"setup.exe", Text("MZ"), false, 0}});
 }
 
 // A stand-in for the bare stub: "MZ", a whole number of 256-byte blocks, and the local-header
@@ -250,7 +253,7 @@ TEST_F(PackTest, RefusesMissingOrUnreadableInputs) {
       {{stub + "/x", zip}, stub + "/x", notDir},
       {{stub, zip + "/x"}, zip + "/x", notDir},
       {{dir, zip}, dir, "not a regular file"},
-      {{stub, dir}, dir, "not a regular file"},
+      {{stub, "/dev/null"}, "/dev/null", "not a regular file"},
       {{"--dump", zip + "/x", dir + "/out.zip"}, zip + "/x", notDir},
   });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
@@ -426,7 +429,7 @@ TEST_F(PackTest, ListShowsOptionsAndEntries) {
   EXPECT_LT(std::stoul(manual[1]), std::stoul(manual[2]));
   EXPECT_EQ(manual[3], "no");
   EXPECT_EQ(EntryLine(run.out, "secret.bin"), (Fields{"stored", "20", "20", "yes", time, "secret.bin"})) << run.out;
-  EXPECT_NE(run.out.find("3 entries"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("4 entries"), std::string::npos) << run.out;
 }
 
 // The modified column (DOS times: ListShowsOptionsAndEntries): a UT field's modification time,
@@ -508,6 +511,219 @@ TEST_F(PackTest, DumpWritesTheAttachedArchive) {
   const Bytes before = ReadFile(package);
   ExpectRefusal(Pack({"--dump", package, package}), package, "overwrite");
   EXPECT_EQ(ReadFile(package), before);
+}
+
+// Folders: a tree with names in several languages, an empty folder, nested folders and fixed
+// times (odd seconds, for the MS-DOS fields' two-second steps).
+struct TreeFile {
+  std::string name;
+  Bytes data;
+  int64_t modified = 0;  // 0: the next of the tree's times
+};
+
+void MakeTree(const std::string& root, const std::vector<TreeFile>& files, const std::vector<std::string>& emptyDirs) {
+  int64_t when = 1600000001;
+  auto stamp = [&](const std::string& path) {
+    const timespec times[2] = {{time_t(when), 0}, {time_t(when), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+    when += 86400 * 40 + 3;
+  };
+  for (const TreeFile& f : files) {
+    const std::string path = root + "/" + f.name;
+    ASSERT_EQ(std::system(("mkdir -p " + Quote(path.substr(0, path.rfind('/')))).c_str()), 0);
+    WriteFile(path, f.data);
+    const int64_t next = when;
+    if (f.modified != 0) when = f.modified;
+    stamp(path);
+    if (f.modified != 0) when = next;
+  }
+  for (const std::string& d : emptyDirs) {
+    ASSERT_EQ(std::system(("mkdir -p " + Quote(root + "/" + d)).c_str()), 0);
+    stamp(root + "/" + d);
+  }
+}
+
+Bytes Noise(size_t size, uint32_t seed) {
+  Bytes b(size);
+  for (uint8_t& c : b) {
+    seed = seed * 1103515245 + 12345;
+    c = uint8_t(seed >> 16);
+  }
+  return b;
+}
+
+std::vector<TreeFile> SampleTree() {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i) + " of a compressible file\n";
+  return {{"setup.exe", Text("MZ stand-in")},
+          {"readme.txt", Text(text)},
+          {"Größe/Übersicht.txt", Text("Deutsch " + text)},
+          {"日本語/ファイル.txt", Text("日本語のテキスト " + text)},
+          {"Русский.txt", Text("Русский текст")},
+          {"ελληνικά/δεδομένα.bin", Noise(5000, 7)},
+          {"a/b/c/deep.dat", Text(text + text)},
+          {"zero", {}},
+          // Before the MS-DOS fields' first day, and past the extended-time field's last second.
+          {"old/1970.txt", Text("old"), 100},
+          {"new/2128.txt", Text("new"), 5000000000}};
+}
+
+// Runs tests/tools/check_pack.py on a dump (Python's zipfile, 7z t, unzip -t); its output.
+ToolRun CheckPack(const std::string& dump, const std::string& tree, const std::string& method) {
+  const TempDir capture;
+  const std::string out = capture.Path("out");
+  const std::string command = "timeout 60 python3 " + Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/check_pack.py") +
+                              " " + Quote(dump) + " " + Quote(tree) + " " + method + " >" + Quote(out) + " 2>&1";
+  ToolRun run;
+  const int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const Bytes o = ReadFile(out);
+  run.out.assign(o.begin(), o.end());
+  return run;
+}
+
+const char* const Methods[] = {"solid", "lzma", "deflate", "store"};
+
+TEST_F(PackTest, FolderPackagesReadBackInEveryMethodAndRepeatTheirBytes) {
+  const std::string tree = dir + "/tree";
+  MakeTree(tree, SampleTree(), {"empty", "a/leer"});
+  // The default output: the folder's name with ".exe", beside it; solid by default.
+  ToolRun run = Pack({stub, tree + "/", "001"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, tree + ".exe\n");
+  for (const char* method : Methods) {
+    SCOPED_TRACE(method);
+    const std::string first = dir + "/" + method + ".exe", second = dir + "/" + method + "-again.exe";
+    run = Pack({"-o", first, "--method", method, stub, tree, "001"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // no progress line in a pipe
+    ASSERT_EQ(Pack({"--method", method, "-o", second, stub, tree, "001"}).status, 0);
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
+    const Bytes package = ReadFile(first);
+    EXPECT_EQ(Bytes(package.begin(), package.begin() + long(stubBytes.size() + OptionsBlockSize)),
+              Concat(stubBytes, Block("001", ""), {}));
+    ASSERT_EQ(Pack({"--dump", first, dir + "/dump.zip"}).status, 0);
+    const ToolRun check = CheckPack(dir + "/dump.zip", tree, method);
+    EXPECT_EQ(check.out, "ok\n");
+    EXPECT_EQ(Pack({"--list", first}).status, 0);
+  }
+  EXPECT_EQ(ReadFile(tree + ".exe"), ReadFile(dir + "/solid.exe"));
+}
+
+TEST_F(PackTest, FolderEntriesAreStoredWhereCompressionDoesNotPay) {
+  const std::string tree = dir + "/tree";
+  MakeTree(tree, {{"noise.bin", Noise(3000, 1)}, {"text.txt", Text(std::string(4000, 'a'))}, {"tiny", Text("x")},
+                  {"zero", {}}},
+           {});
+  for (const char* method : {"lzma", "deflate"}) {
+    SCOPED_TRACE(method);
+    ASSERT_EQ(Pack({"-o", dir + "/p.exe", "--method", method, stub, tree}).status, 0);
+    const ToolRun list = Pack({"--list", dir + "/p.exe"});
+    EXPECT_EQ(EntryLine(list.out, "noise.bin")[0], "stored") << list.out;
+    EXPECT_EQ(EntryLine(list.out, "tiny")[0], "stored") << list.out;
+    EXPECT_EQ(EntryLine(list.out, "zero")[0], "stored") << list.out;
+    EXPECT_EQ(EntryLine(list.out, "text.txt")[0], method) << list.out;
+    ASSERT_EQ(Pack({"--dump", dir + "/p.exe", dir + "/dump.zip"}).status, 0);
+    EXPECT_EQ(CheckPack(dir + "/dump.zip", tree, method).out, "ok\n");
+  }
+}
+
+TEST_F(PackTest, RefusesZipEntriesTheStubCannotUnpack) {
+  auto entry = [](const char* name, int method, uint16_t flags) {
+    ZipEntry e{name, Text("data"), false, flags};
+    e.method = method;
+    return e;
+  };
+  const struct {
+    const char* file;
+    std::vector<ZipEntry> entries;
+    const char* options;
+    std::string mention;  // empty: packed
+  } cases[] = {
+      {"bzip2.zip", {entry("a.txt", 0, 0), entry("b.bz", 12, 0)}, "", "entry 'b.bz' uses compression method 12 (bzip2)"},
+      {"aes.zip", {entry("aes.bin", 99, 1)}, "", "entry 'aes.bin' is AES-encrypted"},
+      {"strong.zip", {entry("strong.bin", 0, 0x41)}, "", "entry 'strong.bin' uses strong encryption"},
+      {"nosetup.zip", {entry("a.txt", 0, 0)}, "001", "no setup.exe stands at the top of the archive"},
+      {"subsetup.zip", {entry("bin/setup.exe", 0, 0)}, "0010", "found: bin/setup.exe"},
+      {"setupdir.zip", {entry("setup.exe/", 0, 0)}, "001", "no setup.exe"},
+      {"upper.zip", {entry("SETUP.EXE", 0, 0)}, "001", ""},
+      {"traditional.zip", {entry("t.bin", 8, 1), entry("l.bin", 14, 0)}, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string zipName = dir + "/" + c.file, out = dir + "/out.exe";
+    WriteFile(zipName, MakeZip(c.entries));
+    const ToolRun run = Pack({"-o", out, stub, zipName, c.options});
+    if (c.mention.empty()) {
+      EXPECT_EQ(run.status, 0) << run.err;
+    } else {
+      ExpectRefusal(run, zipName, c.mention);
+      EXPECT_FALSE(Exists(out));
+    }
+    unlink(out.c_str());
+  }
+}
+
+TEST_F(PackTest, RefusesFoldersItCannotPackSoundly) {
+  const std::string plain = dir + "/plain", nested = dir + "/nested", linked = dir + "/linked", big = dir + "/big";
+  MakeTree(plain, {{"a.txt", Text("a")}}, {});
+  MakeTree(nested, {{"bin/setup.exe", Text("MZ")}}, {});
+  MakeTree(linked, {{"a.txt", Text("a")}}, {});
+  ASSERT_EQ(symlink("a.txt", (linked + "/link").c_str()), 0);
+  // A sparse file: 2 GiB that cost no disk; refused before it is read.
+  MakeTree(big, {{"huge.bin", {}}}, {});
+  ASSERT_EQ(truncate((big + "/huge.bin").c_str(), off_t(1) << 31), 0);
+  const struct {
+    std::string folder, method, options, name, mention;
+  } cases[] = {
+      {plain, "solid", "001", plain, "no setup.exe stands at the top"},
+      {plain, "lzma", "0010", plain, "no setup.exe stands at the top"},
+      {nested, "solid", "001", nested, "no setup.exe"},
+      {linked, "solid", "", linked + "/link", "symbolic link"},
+      {big, "solid", "", big, "solid payload would have"},
+      {big, "store", "", big, "2147483647"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder + " " + c.method);
+    ExpectRefusal(Pack({"-o", dir + "/out.exe", "--method", c.method, stub, c.folder, c.options}), c.name, c.mention);
+    EXPECT_FALSE(Exists(dir + "/out.exe"));
+  }
+  const ToolRun run = Pack({"--method", "bzip2", stub, plain});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(Pack({"--method", "lzma", stub, zip}).status, 2);
+}
+
+// A solid package's archive given as a ZIP file: its payload is decoded and checked as the
+// package would read it.
+TEST_F(PackTest, SolidArchivesFromElsewhereAreCheckedThroughTheirPayload) {
+  const std::string tree = dir + "/tree", bare = dir + "/bare";
+  MakeTree(tree, SampleTree(), {"empty"});
+  MakeTree(bare, {{"a.txt", Text("no setup here")}}, {});
+  ASSERT_EQ(Pack({"-o", dir + "/tree.exe", stub, tree}).status, 0);
+  ASSERT_EQ(Pack({"-o", dir + "/bare.exe", stub, bare}).status, 0);
+  ASSERT_EQ(Pack({"--dump", dir + "/tree.exe", dir + "/tree.zip"}).status, 0);
+  ASSERT_EQ(Pack({"--dump", dir + "/bare.exe", dir + "/bare.zip"}).status, 0);
+  // Repacked as it is, the same package.
+  ToolRun run = Pack({"-o", dir + "/again.exe", stub, dir + "/tree.zip", "001"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir + "/again.exe"), Concat(stubBytes, Block("001", ""), ReadFile(dir + "/tree.zip")));
+  ExpectRefusal(Pack({"-o", dir + "/out.exe", stub, dir + "/bare.zip", "001"}), dir + "/bare.zip",
+                "no setup.exe stands at the top of the payload");
+  // The index's first name changed ("setup.exe" is not first in solid order: the first entry
+  // is the empty folder; its name starts 30 bytes into the index, whose data follow the
+  // index's own header: 30 bytes, "payload.idx", the 8-byte marker field).
+  Bytes changed = ReadFile(dir + "/tree.zip");
+  changed[30 + 11 + 8 + 30] ^= 0x20;
+  WriteFile(dir + "/changed.zip", changed);
+  ExpectRefusal(Pack({"-o", dir + "/out.exe", stub, dir + "/changed.zip"}), dir + "/changed.zip",
+                "payload.idx does not hold the payload's local headers");
+  // The payload's LZMA data damaged half-way.
+  Bytes damaged = ReadFile(dir + "/tree.zip");
+  damaged[damaged.size() / 2] ^= 0xFF;
+  WriteFile(dir + "/damaged.zip", damaged);
+  run = Pack({"-o", dir + "/out.exe", stub, dir + "/damaged.zip"});
+  ExpectRefusal(run, dir + "/damaged.zip", "payload.zip");
+  EXPECT_FALSE(Exists(dir + "/out.exe"));
 }
 
 }  // namespace
