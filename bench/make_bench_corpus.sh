@@ -29,26 +29,26 @@ pinned=(
 
 # The .deb of package=version in the cache, downloaded when missing.
 deb_of() {
-  local spec=$1 name=${1%%=*} version=${1#*=} f
+  local pin=$1 name=${1%%=*} version=${1#*=} f
   name=${name%%:*}
   for f in "$cache/debs/${name}"_*.deb; do
     [ -f "$f" ] && [ "$(dpkg-deb -f "$f" Version)" = "$version" ] && { echo "$f"; return; }
   done
-  echo "make_bench_corpus: downloading $spec" >&2
-  (cd "$cache/debs" && apt-get download -q -o APT::Sandbox::User=root "$spec" >/dev/null) ||
-    { echo "make_bench_corpus: cannot download $spec (apt-get update? version gone?)" >&2; exit 1; }
+  echo "make_bench_corpus: downloading $pin" >&2
+  (cd "$cache/debs" && apt-get download -q -o APT::Sandbox::User=root "$pin" >/dev/null) ||
+    { echo "make_bench_corpus: cannot download $pin (apt-get update? version gone?)" >&2; exit 1; }
   for f in "$cache/debs/${name}"_*.deb; do
     [ -f "$f" ] && [ "$(dpkg-deb -f "$f" Version)" = "$version" ] && { echo "$f"; return; }
   done
-  echo "make_bench_corpus: $spec downloaded, but no such .deb found" >&2
+  echo "make_bench_corpus: $pin downloaded, but no such .deb found" >&2
   exit 1
 }
 
 rm -rf "$cache/unpacked" "$cache/payloads"
 mkdir -p "$cache/unpacked" "$cache/payloads"
-for spec in "${pinned[@]}"; do
-  name=${spec%%=*}
-  dpkg-deb -x "$(deb_of "$spec")" "$cache/unpacked/${name%%:*}"
+for pin in "${pinned[@]}"; do
+  name=${pin%%=*}
+  dpkg-deb -x "$(deb_of "$pin")" "$cache/unpacked/${name%%:*}"
 done
 
 # copy_tree SRC DEST [MAXSIZE]: SRC's files (links resolved inside the package SRC lies in,
