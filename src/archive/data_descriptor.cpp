@@ -5,28 +5,24 @@
 #include "util/bytes.h"
 #include "util/memory.h"
 
+uint32_t LoadSize64(const uint8_t* p) {
+  const uint32_t low = LoadLE32(p);
+  return LoadLE32(p + 4) != 0 || low >= Unusable64 ? Unusable64 : low;
+}
+
+uint32_t LoadUncompressed64(const uint8_t* p) { return LoadLE32(p + 4) != 0 ? 0xFFFFFFFF : LoadLE32(p); }
+
 namespace {
 
 constexpr uint32_t ScanChunk = 65536;
 constexpr uint32_t LongestDescriptor = 24;  // signature, CRC-32, two 8-byte sizes
 constexpr uint32_t ScanBuffer = ScanChunk + LongestDescriptor + 4;
 constexpr uint32_t Missing = 0xFFFFFFFF;    // a size left to the ZIP64 field
-constexpr uint32_t Unusable = 0x80000000;   // no 32-bit position lies this far on
+constexpr uint32_t Unusable = Unusable64;   // no 32-bit position lies this far on
 
 bool IsHeaderSignature(const uint8_t* p) {
-  const uint32_t s = LoadLE32(p);
-  return s == ZipLocalHeaderSignature || s == ZipCentralHeaderSignature;
+  return IsLocalHeaderSignature(p) || LoadLE32(p) == ZipCentralHeaderSignature;
 }
-
-// An 8-byte little-endian size, or Unusable when it does not fit a 32-bit position.
-uint32_t LoadSize64(const uint8_t* p) {
-  const uint32_t low = LoadLE32(p);
-  return LoadLE32(p + 4) != 0 || low >= Unusable ? Unusable : low;
-}
-
-// A 64-bit uncompressed size as 32 bits: 0xFFFFFFFF for 4 GiB or more, which no entry of a
-// package reaches (the output's limit then stops it there).
-uint32_t LoadUncompressed64(const uint8_t* p) { return LoadLE32(p + 4) != 0 ? Missing : LoadLE32(p); }
 
 // What a descriptor holds besides the compressed size, which its place already tells.
 struct DescriptorFields {

@@ -8,6 +8,13 @@
 constexpr uint32_t DataDescriptorSignature = 0x08074B50;  // "PK\7\8"
 constexpr uint16_t Zip64ExtraId = 0x0001;
 
+// An 8-byte little-endian size or position, or Unusable64 when it does not fit a 32-bit position.
+constexpr uint32_t Unusable64 = 0x80000000;
+uint32_t LoadSize64(const uint8_t* p);
+// A 64-bit uncompressed size as 32 bits: 0xFFFFFFFF for 4 GiB or more, which no entry of a
+// package reaches (the output's limit then stops it there).
+uint32_t LoadUncompressed64(const uint8_t* p);
+
 enum class ExtentStatus : uint8_t {
   Known,    // the fields below hold
   Unknown,  // nothing tells where the data end (deferred sizes and no descriptor found)

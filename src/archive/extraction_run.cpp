@@ -40,6 +40,7 @@ constexpr uint32_t NameBufferSize = 65536;     // decoded names, in UTF-8
 constexpr uint32_t TargetPathSize = ExtractDirSize + NameBufferSize + 2;
 // The longest path the system takes, in UTF-16 units, less the "\\?\" in front of it.
 constexpr uint32_t MaxTargetUnits = 32767 - 4;
+constexpr uint32_t WorkFolderName = 3 + RandomDigits;  // "~zx" and the digits
 
 enum class Step { NextEntry, EndWalk, EndWithoutClosing };
 
@@ -61,6 +62,7 @@ struct Run {
   char directory[TargetPathSize];
   char madeDirectory[TargetPathSize] = "";  // the directory last found or made for an entry
   char tempPath[TargetPathSize];  // the new file an entry is written to before it takes its name
+  char workFolder[TargetPathSize] = "";  // the folder tempPath is made in, "" while there is none
 };
 
 void Message(const char* text, const char* caption, uint32_t icon) { ShowMessage(text, caption, MsgOk | icon); }
@@ -71,9 +73,12 @@ bool HasPathSeparator(const char* name) {
   return false;
 }
 
-// Whether the entry's name may become a path: decoded whole, and not one that could leave the
-// extraction directory or that Windows cannot hold.
-bool NameCanBeWritten(const Run& run) { return run.nameDecoded && IsSafeEntryName(run.entryName); }
+// Whether the entry may be written: the central directory agrees with it, and its name may
+// become a path (decoded whole, and not one that could leave the extraction directory or that
+// Windows cannot hold).
+bool EntryCanBeWritten(const Run& run) {
+  return run.walk.listed && run.nameDecoded && IsSafeEntryName(run.entryName);
+}
 
 // Joins ExtractDir and the entry name. False when the result cannot be a file name for the
 // system (ExtractDir without room for its backslash, or a path longer than the system takes).
@@ -134,21 +139,42 @@ void KeepAlive(void* context) {
   run.ui.keepAlive(run.walk.dataPos + consumed);
 }
 
-// Makes the file an entry is first written to: a new name drawn at random in the target's own
-// directory (so the final rename stays on one volume), "~zx" and 16 hexadecimal digits; a name
-// that exists already is drawn again. NoFile when none could be made.
+// Removes the work folder of the run, if it made one: empty by then, as each of its files took
+// its name or was removed.
+void LeaveWorkFolder(Run& run) {
+  if (run.workFolder[0] != 0) RemoveEmptyDirectory(run.workFolder);
+  run.workFolder[0] = 0;
+}
+
+// Makes the file an entry is first written to. It goes into a work folder inside the target's
+// own directory (so the final rename stays on one volume), "~zx" and 16 hexadecimal digits drawn
+// at random; a name that exists already is drawn again. A folder of its own, rather than a new
+// name among the target's neighbours, since a name not found costs a search of its whole
+// directory under Wine: in a folder that holds nothing else that is nothing. The folder serves
+// the entries of that directory that follow; it is removed when an entry goes elsewhere and at
+// the end of the run. NoFile when no file could be made.
 FileHandle CreateBesideTarget(Run& run) {
-  ExtractFileDir(run.targetPath, run.tempPath, TargetPathSize);
-  if (!AddBackslash(run.tempPath, TargetPathSize)) return NoFile;
-  const uint32_t base = ZStrLength(run.tempPath);
-  if (base + 3 + RandomDigits >= TargetPathSize) return NoFile;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    StrCopy(run.tempPath + base, "~zx", 4);
-    if (!AppendRandomDigits(run.tempPath + base + 3)) break;
-    const FileHandle file = FileCreateNew(run.tempPath);
-    if (file != NoFile || !PathExists(run.tempPath)) return file;
+  char* path = run.tempPath;
+  ExtractFileDir(run.targetPath, path, TargetPathSize);
+  if (!AddBackslash(path, TargetPathSize)) return NoFile;
+  const uint32_t base = ZStrLength(path);
+  if (base + WorkFolderName + 3 >= TargetPathSize) return NoFile;
+  // The folder made for the entry before serves this one when its directory is the same.
+  bool same = ZStrLength(run.workFolder) == base + WorkFolderName;
+  for (uint32_t i = 0; same && i < base; ++i) same = run.workFolder[i] == path[i];
+  if (!same) {
+    LeaveWorkFolder(run);
+    for (int attempt = 0; attempt < 16 && run.workFolder[0] == 0; ++attempt) {
+      StrCopy(path + base, "~zx", 4);
+      if (!AppendRandomDigits(path + base + 3)) return NoFile;
+      if (MakeDirectory(path)) StrCopy(run.workFolder, path, TargetPathSize);
+      else if (!PathExists(path)) return NoFile;
+    }
+    if (run.workFolder[0] == 0) return NoFile;
   }
-  return NoFile;
+  StrCopy(path, run.workFolder, TargetPathSize);
+  StrAppend(path, "\\e", TargetPathSize);
+  return FileCreateNew(path);
 }
 
 // Shows a failure to write an entry's file: the target's name, then the system's own reason.
@@ -162,14 +188,16 @@ void ReportWriteFailure(Run& run, uint32_t error) {
 }
 
 // Decodes the entry into a new file beside its target, checks it, and only when its CRC-32
-// matched and the file closed cleanly puts it in the target's place, in one rename that
-// replaces a file there. On any failure the new file is removed and the target stays as it
-// was. A write the system refused (a full disk, say) is told with the system's reason and ends
-// the walk: later entries would meet it too. keys: the entry's, when encrypted.
+// matched puts it in the target's place, in one rename that replaces a file there. On any
+// failure the new file is removed and the target stays as it was. The rename goes through the
+// open file, before it is closed: by its name afterwards it would cost a look-up more, which
+// under Wine is a search of the target's directory. A close that fails after it fails the entry,
+// whose bytes, all written and checked, then stand at the target's name. A write the system
+// refused (a full disk, say) is told with the system's reason and ends the walk: later entries
+// would meet it too. keys: the entry's, when encrypted.
 Step WriteEntry(Run& run, const CipherKeys* keys) {
   const LocalFileHeader& header = run.walk.header;
-  // A read-only file (or a directory) at the target's name is not replaced.
-  const FileHandle target = FileCanBeReplaced(run.targetPath) ? CreateBesideTarget(run) : NoFile;
+  const FileHandle target = CreateBesideTarget(run);
   if (target == NoFile) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return Step::NextEntry;
@@ -195,21 +223,18 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
   // not fail the entry.
   if (good)
     SetStoredTime(target, EntryModifiedTime(run.walk.extra, header.ExtraLength, header.ModDate, header.ModTime));
-  if (!FileClose(target)) {
-    Message(run.targetPath, "Error Closing...", MsgIconError);
-    good = false;
-  }
-  // The target's name itself may be one the system refuses (too long a component, say), or a
-  // file there may be in use: the target cannot be made, as when it cannot be opened.
-  if (good && !FileReplace(run.tempPath, run.targetPath)) {
-    good = false;
-    Message(run.targetPath, "Error Openning...", MsgIconError);
-  }
-  if (good) {
+  // The target's name itself may be one the system refuses (too long a component, say), or the
+  // file there may be read-only, a directory or in use: the target cannot be made, as when it
+  // cannot be opened.
+  const bool renamed = good && FileReplace(target, run.tempPath, run.targetPath);
+  if (good && !renamed) Message(run.targetPath, "Error Openning...", MsgIconError);
+  const bool closed = FileClose(target);
+  if (!closed) Message(run.targetPath, "Error Closing...", MsgIconError);
+  if (renamed && closed) {
     run.ui.deselect(run.item);
     return Step::NextEntry;
   }
-  FileDelete(run.tempPath);
+  if (!renamed) FileDelete(run.tempPath);
   if (fault != OutputFault::WriteFailed) return Step::NextEntry;
   ReportWriteFailure(run, error);
   return Step::EndWalk;
@@ -217,9 +242,10 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
 
 // Everything an extraction run does with one selected entry.
 Step ExtractEntry(Run& run) {
-  // A name cut to the buffer or one that would leave the extraction directory is never
-  // written: its item stays selected, and the run's closing message reports it.
-  if (!NameCanBeWritten(run)) {
+  // An entry the central directory does not list as it stands, a name cut to the buffer or one
+  // that would leave the extraction directory is never written: its item stays selected, and
+  // the run's closing message reports it.
+  if (!EntryCanBeWritten(run)) {
     run.entryReady = true;
     return Step::NextEntry;
   }
@@ -257,7 +283,7 @@ Step ExtractEntry(Run& run) {
 
 // A directory entry's own directory, when its name passes every check a file's name passes.
 Step MakeEntryDirectory(Run& run) {
-  if (!NameCanBeWritten(run) || !BuildTargetPath(run)) return Step::NextEntry;
+  if (!EntryCanBeWritten(run) || !BuildTargetPath(run)) return Step::NextEntry;
   SlashesToBackslashes(run.targetPath);
   return MakeTargetDirectory(run);
 }
@@ -400,6 +426,7 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   if (!ListOnly) MakeAbsolute(ExtractDir, ExtractDirSize);
   Step step = Step::NextEntry;
   while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
+  LeaveWorkFolder(run);
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
   // the archive is damaged, and the program ends here.
   if (run.walk.stop == WalkStop::CutHeader || run.walk.stop == WalkStop::TooFar) {

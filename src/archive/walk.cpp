@@ -1,5 +1,6 @@
 // The entry walk (see walk.h).
 #include "archive/walk.h"
+#include "util/bytes.h"
 
 int32_t LastSeekPos;
 
@@ -9,6 +10,7 @@ void SeekArchive(FileHandle file, int32_t position) {
 
 bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset) {
   walk.file = file;
+  OpenCentralDirectory(walk.central, file, archiveOffset, FileEnd(file));
   SeekArchive(file, archiveOffset);
   walk.nextHeader = archiveOffset;
   walk.endKnown = true;
@@ -43,7 +45,7 @@ WalkStop ReadEntryHeader(EntryWalk& walk) {
   if (LastSeekPos != walk.headerPos || !ReadExactly(walk.file, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
   walk.header = DecodeLocalHeader(bytes);
   // Only the published signature counts; in a sound archive the central directory comes next.
-  if (walk.header.Signature != ZipLocalHeaderSignature) return Stop(walk, WalkStop::End);
+  if (!IsLocalHeaderSignature(bytes)) return Stop(walk, WalkStop::End);
   const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
@@ -82,5 +84,7 @@ bool NextEntry(EntryWalk& walk) {
   }
   if (ReadEntryHeader(walk) != WalkStop::Walking) return false;
   SettleExtent(walk);
-  return walk.stop == WalkStop::Walking;
+  if (walk.stop != WalkStop::Walking) return false;
+  walk.listed = EntryIsListed(walk.central, walk.file, walk.header, walk.name, walk.headerPos);
+  return true;
 }

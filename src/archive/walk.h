@@ -9,6 +9,7 @@
 //   switch (walk.stop) ...                            // why it ended
 #pragma once
 #include <cstdint>
+#include "archive/central_directory.h"
 #include "archive/data_descriptor.h"
 #include "archive/local_header.h"
 #include "util/file_io.h"
@@ -36,15 +37,21 @@ struct EntryWalk {
   bool endKnown = false;      // false: the walk ends after this entry (stop EndUnknown)
   const uint8_t* name = nullptr;   // header.NameLength bytes, not terminated
   const uint8_t* extra = nullptr;  // header.ExtraLength bytes
+  // The central directory agrees with the entry: lists it, in the same order, with the same
+  // name, method, CRC-32 and sizes (or the archive has no end record: it was cut).
+  bool listed = true;
   WalkStop stop = WalkStop::End;
   MemBlock fields{2 * 65535};  // name and extra field of the current entry
+  CentralDirectory central;
 };
 
-// Seeks file to the archive's first byte (SeekArchive, so LastSeekPos records it) and readies
-// the walk. False when that seek fails.
+// Finds the central directory of the archive at archiveOffset, seeks file to the archive's
+// first byte (SeekArchive, so LastSeekPos records it) and readies the walk. False when that
+// seek fails.
 bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset);
 
-// Reads the next local header with its name and extra field, and settles where its data end.
+// Reads the next local header with its name and extra field, settles where its data end, and
+// matches it with the central directory.
 // False once the walk has ended; walk.stop tells why. After TooFar, walk.header and walk.name
 // still describe the entry whose end lies too far. The file position is left anywhere: a
 // caller that reads the entry's data seeks to walk.dataPos first.

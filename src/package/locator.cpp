@@ -1,6 +1,7 @@
 // Attached-archive locator (see locator.h).
 #include "package/locator.h"
 #include "package/options_block.h"
+#include "util/bytes.h"
 #include "util/fatal.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -14,7 +15,7 @@ int32_t FindArchiveOffset(FileHandle f, int32_t from) {
     const int32_t got = FileRead(f, block, LocatorBlockSize);
     if (got < 0) return -1;
     if (got == 0) return 0;
-    if (got >= 4 && block[0] == 0x50 && block[1] == 0x4B && block[2] == 0x03 && block[3] == 0x04)
+    if (got >= 4 && IsLocalHeaderSignature(block))
       return offset;
     if (offset > INT32_MAX - int32_t(LocatorBlockSize)) return 0;  // the next block is out of reach
   }

@@ -11,15 +11,14 @@ constexpr FileHandle NoFile = -1;
 FileHandle FileOpenRead(const char* name);
 // Creates or truncates a file for reading and writing. NoFile on failure.
 FileHandle FileCreate(const char* name);
-// Creates a new file for writing, shared with nobody while it is written; fails (NoFile) when
-// name exists already, so a name drawn at random can never take another's file.
+// Creates a new file for writing, shared with nobody while it is written (but that it may be
+// renamed); fails (NoFile) when name exists already, so a name drawn at random can never take
+// another's file.
 FileHandle FileCreateNew(const char* name);
-// Whether name can take a new file's place: there is no file there, or a plain file that is not
-// read-only (a directory or a read-only file is never replaced).
-bool FileCanBeReplaced(const char* name);
-// Renames the file from to to in one step, replacing a file that is there. False when the
-// system refuses; to is then as it was.
-bool FileReplace(const char* from, const char* to);
+// Gives the file open in file, made by FileCreateNew at from, the name to in one step, replacing
+// a file that is there, but never a directory or a read-only file; file stays open. False when
+// the system refuses; to is then as it was.
+bool FileReplace(FileHandle file, const char* from, const char* to);
 // Removes a file; false when the system refuses.
 bool FileDelete(const char* name);
 // Closes the file; false when the system reports a failure.
@@ -32,6 +31,8 @@ int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count);
 // Moves to an absolute position. Returns that position, or -1 on failure (a negative position
 // fails too, with an error code of its own).
 int32_t FileSeek(FileHandle f, int32_t position);
+// The file's size, at most 2^31 - 1 (positions are 32-bit); -1 when the system cannot tell.
+int32_t FileEnd(FileHandle f);
 // A date and time of the calendar, the system's local time.
 struct CalendarTime {
   uint16_t year, month, day, hour, minute, second;

@@ -23,18 +23,24 @@ FileHandle FileCreateNew(const char* name) {
   return fd < 0 ? NoFile : FileHandle(fd);
 }
 
-bool FileCanBeReplaced(const char* name) {
+bool FileReplace(FileHandle, const char* from, const char* to) {
+  // As Windows does: a file without write permission counts as read-only, whoever runs.
+  const std::string target = SystemPath(to);
   struct stat st;
-  const std::string path = SystemPath(name);
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-  return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
-}
-
-bool FileReplace(const char* from, const char* to) {
-  return rename(SystemPath(from).c_str(), SystemPath(to).c_str()) == 0;
+  if (lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0)) {
+    errno = EACCES;
+    return false;
+  }
+  return rename(SystemPath(from).c_str(), target.c_str()) == 0;
 }
 
 bool FileDelete(const char* name) { return unlink(SystemPath(name).c_str()) == 0; }
+
+int32_t FileEnd(FileHandle f) {
+  struct stat st;
+  if (fstat(int(f), &st) != 0) return -1;
+  return st.st_size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(st.st_size);
+}
 
 bool FileClose(FileHandle f) { return close(int(f)) == 0; }
 

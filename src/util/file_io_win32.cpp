@@ -1,6 +1,8 @@
 // File access seam over Win32 handles.
 #include <windows.h>
+#include <winternl.h>
 #include "util/file_io.h"
+#include "util/memory.h"
 #include "util/wide_win32.h"
 
 static HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
@@ -17,18 +19,30 @@ FileHandle FileCreate(const char* name) {
 }
 
 FileHandle FileCreateNew(const char* name) {
-  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  return reinterpret_cast<FileHandle>(CreateFileW(WidePath(name), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool FileCanBeReplaced(const char* name) {
-  const DWORD attributes = GetFileAttributesW(WidePath(name));
-  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-}
-
-bool FileReplace(const char* from, const char* to) {
-  // Both names go through WidePath's two buffers.
-  return MoveFileExW(WidePath(from), WidePath(to, WideSecond), MOVEFILE_REPLACE_EXISTING) != FALSE;
+// Through the file's own handle, in one request to the system: MoveFileEx opens the file again
+// and looks the new name up once more before it renames, and under Wine every look-up of a name
+// that is not there searches its whole directory. The system refuses a directory or a read-only
+// file at to. A target not in the "\\?\" form (a relative one) goes through MoveFileEx.
+bool FileReplace(FileHandle file, const char* from, const char* to) {
+  const WCHAR* target = WidePath(to, WideSecond);
+  if (target[0] != '\\' || target[1] != '\\' || target[2] != '?')
+    return MoveFileExW(WidePath(from), target, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  uint32_t length = 0;
+  while (target[length] != 0) ++length;
+  const uint32_t size = offsetof(FILE_RENAME_INFORMATION, FileName) + 2 * length;
+  MemBlock block(size);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(block.get());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = 2 * length;
+  for (uint32_t i = 0; i < length; ++i) rename->FileName[i] = target[i];
+  rename->FileName[1] = '?';  // "\\?\C:\..." is the system's "\??\C:\..."
+  IO_STATUS_BLOCK status;
+  return NtSetInformationFile(H(file), &status, rename, size, FileRenameInformation) >= 0;
 }
 
 bool FileDelete(const char* name) { return DeleteFileW(WidePath(name)) != FALSE; }
@@ -54,6 +68,13 @@ int32_t FileSeek(FileHandle f, int32_t position) {
   }
   const DWORD reached = SetFilePointer(H(f), position, nullptr, FILE_BEGIN);
   return reached == INVALID_SET_FILE_POINTER ? -1 : int32_t(reached);
+}
+
+int32_t FileEnd(FileHandle f) {
+  DWORD high = 0;
+  const DWORD low = GetFileSize(H(f), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  return high != 0 || low > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(low);
 }
 
 static bool SetWriteTime(FileHandle f, const FILETIME& t) { return SetFileTime(H(f), nullptr, nullptr, &t) != FALSE; }

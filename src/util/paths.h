@@ -13,6 +13,8 @@ bool PathExists(char* buffer);
 bool IsDirectory(const char* path);
 // Creates one directory; false when the system refuses.
 bool MakeDirectory(const char* path);
+// Removes one empty directory; false when the system refuses.
+bool RemoveEmptyDirectory(const char* path);
 
 // Creates dir and its missing parents; failures are ignored (callers test with PathExists).
 // A path shorter than three characters is taken to exist. True when dir was found or made:

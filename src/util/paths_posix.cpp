@@ -23,6 +23,7 @@ bool IsDirectory(const char* path) {
 }
 
 bool MakeDirectory(const char* path) { return mkdir(SystemPath(path).c_str(), 0755) == 0; }
+bool RemoveEmptyDirectory(const char* path) { return rmdir(SystemPath(path).c_str()) == 0; }
 
 bool MakeAbsolute(char* path, uint32_t size) {
   if (IsPathSeparator(path[0])) return true;

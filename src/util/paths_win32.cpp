@@ -29,6 +29,7 @@ bool IsDirectory(const char* path) {
 }
 
 bool MakeDirectory(const char* path) { return CreateDirectoryW(WidePath(path), nullptr) != 0; }
+bool RemoveEmptyDirectory(const char* path) { return RemoveDirectoryW(WidePath(path)) != 0; }
 
 // Converts what a call left in WideResult (length units, 0 when it failed or did not fit).
 static bool TakeResult(DWORD length, char* dest, uint32_t size) {

@@ -9,7 +9,7 @@ using namespace ext;
 // the stored paths, then again without them into another directory.
 TEST(ExtractorExtraction, TreeWithAndWithoutStoredPaths) {
   const std::string dir = support::FreshTestDir();
-  const std::string zip = FixtureRecords("tree.zip") + FixtureRecords("deflated.zip") + EndRecord();
+  const std::string zip = Join({Fixture("tree.zip"), Fixture("deflated.zip")});
   ui::Process process;
   HWND dialog = StartPackage(process, dir, zip);
   ASSERT_NE(dialog, nullptr);
@@ -73,9 +73,8 @@ TEST(ExtractorExtraction, EmptyDirectoriesWithTheStoredPathsOnly) {
 TEST(ExtractorExtraction, EveryRecordKindThenTheEmptyPathRule) {
   const std::string dir = support::FreshTestDir();
   const std::string zip64Data = "sizes from the ZIP64 field\r\n";
-  const std::string zip = FixtureRecords("stored.zip") + FixtureRecords("large.zip") +
-                          FixtureRecords("descriptor.zip") + FixtureRecords("extra_field.zip") +
-                          Zip({{"zip64.txt", zip64Data, 0, "", true}});
+  const std::string zip = Join({Fixture("stored.zip"), Fixture("large.zip"), Fixture("descriptor.zip"),
+                                 Fixture("extra_field.zip"), Zip({{"zip64.txt", zip64Data, 0, "", true}})});
   ui::Process process;
   HWND dialog = StartPackage(process, dir, zip);
   ASSERT_NE(dialog, nullptr);

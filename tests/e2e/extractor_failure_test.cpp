@@ -163,6 +163,11 @@ TEST(ExtractorFailure, FailedEntriesLeaveTheUsersFilesAsTheyWere) {
   corrupt.method = 8;
   corrupt.payload = "\x07\xFF\xFF\xFF";  // a block of type 3, then nothing a decoder can use
   ZipEntry cut = Stored("victim.txt", std::string(100000, 'c'));
+  ZipEntry renamed = Stored("setup.exe", "not what the directory says"), resized = Stored("victim.txt", "12345");
+  renamed.centralName = "readme.t_";
+  resized.centralSize = 4;
+  ZipEntry hidden = Stored("victim.txt", "hidden from ZIP tools");
+  hidden.unlisted = true;
   const std::string wrongPassword = "wrong39";  // the fixture names it in its second entry
   const std::string longDir = std::string(200, 'a') + "\\" + std::string(200, 'b') + "\\" + std::string(200, 'c') +
                               "\\" + std::string(200, 'd') + "\\" + std::string(200, 'e') + "\\" + std::string(100, 'f');
@@ -178,6 +183,14 @@ TEST(ExtractorFailure, FailedEntriesLeaveTheUsersFilesAsTheyWere) {
        {"after.txt", "bomb.bin"}},
       {"an unsupported method between two good entries", Fixture("method6.zip"), {"-s"}, "imploded.dat", 2,
        {"after.txt", "before.txt", "imploded.dat"}},
+      {"the central directory names it otherwise", Zip({renamed, Stored("next.txt", "n")}), {"-s"}, "setup.exe", 2,
+       {"next.txt", "setup.exe"}},
+      {"the central directory states another size", Zip({resized, Stored("next.txt", "n")}), {"-s"}, "victim.txt", 2,
+       {"next.txt", "victim.txt"}},
+      {"the central directory leaves it out", Zip({hidden, Stored("next.txt", "n")}), {"-s"}, "victim.txt", 2,
+       {"next.txt", "victim.txt"}},
+      {"the central directory lists it after the next", Zip({Stored("victim.txt", "v"), Stored("next.txt", "n")}, true),
+       {"-s"}, "victim.txt", 2, {"next.txt", "victim.txt"}},
       {"a nameless first entry", Zip({Stored("", "x"), Stored("a.txt", "a")}), {"-s"}, "", 2, {"a.txt"}},
       {"-d longer than 1,023 bytes is taken whole", Zip({Stored("a.txt", "a")}), {"-s", "-d", longDir}, "", 0, {}},
   };

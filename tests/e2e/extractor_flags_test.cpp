@@ -66,13 +66,13 @@ DWORD ExitCodeWithoutWindows(ui::Process& process) {
   return e2e::ExitCodeOf(process);
 }
 
-// A stored setup.exe entry holding this test program.
-std::string SetupRecords() {
+// An archive of one stored setup.exe entry holding this test program.
+std::string SetupZip() {
   char self[MAX_PATH + 1] = "";
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string bytes;
   EXPECT_TRUE(support::ReadWholeFile(self, &bytes)) << self;
-  return Records({Stored("setup.exe", bytes)});
+  return Zip({Stored("setup.exe", bytes)});
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ TEST(ExtractorFlags, RunSetupStartsSetupFromTheExtractionDirectory) {
   const std::string target = JoinPath(dir, "pkg");
   ui::Process process;
   const std::string package = JoinPath(dir, "pkg.exe");
-  ASSERT_TRUE(support::WritePackage(package, FixtureRecords("flat.zip") + SetupRecords() + EndRecord(), "1010"));
+  ASSERT_TRUE(support::WritePackage(package, Join({Fixture("flat.zip"), SetupZip()}), "1010"));
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
   ExpectFixtureFiles("flat.zip", target);
@@ -113,7 +113,7 @@ TEST(ExtractorFlags, RunSetupStartsNothingAfterAFailure) {
   const std::string target = JoinPath(dir, "pkg");
   ui::Process process;
   const std::string package = JoinPath(dir, "pkg.exe");
-  ASSERT_TRUE(support::WritePackage(package, SetupRecords() + FixtureRecords("bad_crc.zip") + EndRecord(), "1010"));
+  ASSERT_TRUE(support::WritePackage(package, Join({SetupZip(), Fixture("bad_crc.zip")}), "1010"));
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
   e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
   EXPECT_EQ(e2e::ExitCodeOf(process), 2u);
@@ -163,7 +163,7 @@ TEST(ExtractorSwitches, SilentExtractionTellsOnlyThroughItsExitCode) {
        {"first.txt", "plain.txt"}, false},
       {"-d with a.start", Fixture("flat.zip"), "1000", {"-d", "there"}, 0, "there",
        {"one.txt", "three.txt", "two.txt"}, false},
-      {"-d and r.setup", FixtureRecords("flat.zip") + SetupRecords() + EndRecord(), "0010",
+      {"-d and r.setup", Join({Fixture("flat.zip"), SetupZip()}), "0010",
        {"/s", "/d", "other dir"}, 0, "other dir", {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"},
        true},
   };
@@ -269,10 +269,10 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
     const char* setupArgs;  // nullptr: setup.exe must not run
   };
   const Case cases[] = {
-      {"sound archive", FixtureRecords("flat.zip") + SetupRecords() + EndRecord(),
+      {"sound archive", Join({Fixture("flat.zip"), SetupZip()}),
        {"--", "/quiet", "/norestart"}, 7, "/quiet /norestart"},
-      {"silent, no arguments", SetupRecords() + FixtureRecords("tree.zip") + EndRecord(), {"/s"}, 7, ""},
-      {"CRC failure", SetupRecords() + FixtureRecords("bad_crc.zip") + EndRecord(), {"-s", "--", "-x"}, 2, nullptr},
+      {"silent, no arguments", Join({SetupZip(), Fixture("tree.zip")}), {"/s"}, 7, ""},
+      {"CRC failure", Join({SetupZip(), Fixture("bad_crc.zip")}), {"-s", "--", "-x"}, 2, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -30,7 +30,7 @@ void Answer(ui::Process& process, const std::string& password) {
 // in the same process asks nothing.
 TEST(ExtractorPassword, OnePasswordIsAskedOnce) {
   const std::string dir = support::FreshTestDir();
-  const std::string zip = FixtureRecords("encrypted_one.zip") + FixtureRecords("encrypted_descriptor.zip") + EndRecord();
+  const std::string zip = Join({Fixture("encrypted_one.zip"), Fixture("encrypted_descriptor.zip")});
   ui::Process process;
   HWND dialog = StartPackage(process, dir, zip);
   ASSERT_NE(dialog, nullptr);
@@ -72,7 +72,7 @@ TEST(ExtractorPassword, AnotherPasswordAsksAgainAndThreeFailuresEndTheWalk) {
   Answer(process, "");
   Answer(process, "delta");
   ExpectOnlyTheMainDialog(process, dialog);
-  EXPECT_EQ(Below(target), std::vector<std::string>{"first.txt"});
+  EXPECT_EQ(BelowOnceEnded(target, {"first.txt"}), std::vector<std::string>{"first.txt"});
   EXPECT_EQ(Highlighted(dialog), (std::vector<std::string>{"plain.txt", "second.txt"}));
 
   // The password kept ("delta") fails on second.txt: asked again.

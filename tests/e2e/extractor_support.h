@@ -66,6 +66,10 @@ struct ZipEntry {
   std::string payload;        // the bytes after the header when method != 0
   bool zip64 = false;         // sizes 0xFFFFFFFF in the header, the real ones in a ZIP64 field
   int64_t crc = -1;           // the CRC-32 stated, when not the data's
+  // What the central directory says of it, where that is not what its local header says.
+  std::string centralName;    // another name
+  int64_t centralSize = -1;   // another uncompressed size
+  bool unlisted = false;      // nothing: the directory leaves it out
 };
 
 inline ZipEntry Stored(const std::string& name, const std::string& data = "") {
@@ -75,8 +79,9 @@ inline ZipEntry Stored(const std::string& name, const std::string& data = "") {
   return entry;
 }
 
-// Local records only: the walk goes from local header to local header and never reads a
-// central directory, so EndRecord() closes an archive.
+inline uint32_t StatedCrc(const ZipEntry& e) { return e.crc >= 0 ? uint32_t(e.crc) : Crc32(e.data); }
+
+// The local records of entries, without a central directory (an archive cut there).
 inline std::string Records(const std::vector<ZipEntry>& entries) {
   std::string out;
   for (const ZipEntry& e : entries) {
@@ -94,7 +99,7 @@ inline std::string Records(const std::vector<ZipEntry>& entries) {
     PutLE(out, e.method, 2);
     PutLE(out, (12 << 11) | (34 << 5), 2);                     // 12:34
     PutLE(out, ((2021 - 1980) << 9) | (3 << 5) | 14, 2);       // 2021-03-14
-    PutLE(out, e.crc >= 0 ? uint32_t(e.crc) : Crc32(e.data), 4);
+    PutLE(out, StatedCrc(e), 4);
     PutLE(out, e.zip64 ? 0xFFFFFFFFu : payload.size(), 4);
     PutLE(out, e.zip64 ? 0xFFFFFFFFu : e.data.size(), 4);
     PutLE(out, e.name.size(), 2);
@@ -104,36 +109,94 @@ inline std::string Records(const std::vector<ZipEntry>& entries) {
   return out;
 }
 
-// What follows the local records: one central-directory record (blank but for its signature)
-// and the end record. The walk stops at the first record that is no local header, but it reads
-// 30 bytes of it first, so a bare 22-byte end record would be an archive cut inside a header.
-inline std::string EndRecord() {
+// The end record of a central directory of count headers, size bytes, at offset.
+inline std::string EndOfDirectory(size_t count, size_t size, size_t offset) {
   std::string out;
-  PutLE(out, 0x02014B50, 4);
-  out.append(42, '\0');
   PutLE(out, 0x06054B50, 4);
-  out.append(18, '\0');
+  PutLE(out, 0, 4);  // disks
+  PutLE(out, count, 2);
+  PutLE(out, count, 2);
+  PutLE(out, size, 4);
+  PutLE(out, offset, 4);
+  PutLE(out, 0, 2);  // comment
   return out;
 }
 
-inline std::string Zip(const std::vector<ZipEntry>& entries) { return Records(entries) + EndRecord(); }
+// A whole archive: the local records, then the central directory that lists them (in reverse
+// order when asked, and as each entry's central fields say) and its end record.
+inline std::string Zip(const std::vector<ZipEntry>& entries, bool reversedDirectory = false) {
+  std::string out;
+  std::vector<std::string> directory;
+  for (const ZipEntry& e : entries) {
+    const size_t offset = out.size();
+    out += Records({e});
+    if (e.unlisted) continue;
+    const std::string& name = e.centralName.empty() ? e.name : e.centralName;
+    const size_t compressed = (e.method == 0 ? e.data : e.payload).size();
+    std::string extra;
+    if (e.zip64) {
+      PutLE(extra, 0x0001, 2);
+      PutLE(extra, 16, 2);
+      PutLE(extra, e.centralSize >= 0 ? size_t(e.centralSize) : e.data.size(), 8);
+      PutLE(extra, compressed, 8);
+    }
+    std::string h;
+    PutLE(h, 0x02014B50, 4);
+    PutLE(h, e.zip64 ? 45 : 20, 2);
+    PutLE(h, e.zip64 ? 45 : 20, 2);
+    PutLE(h, 0, 2);
+    PutLE(h, e.method, 2);
+    PutLE(h, (12 << 11) | (34 << 5), 2);
+    PutLE(h, ((2021 - 1980) << 9) | (3 << 5) | 14, 2);
+    PutLE(h, StatedCrc(e), 4);
+    PutLE(h, e.zip64 ? 0xFFFFFFFFu : compressed, 4);
+    PutLE(h, e.zip64 ? 0xFFFFFFFFu : e.centralSize >= 0 ? size_t(e.centralSize) : e.data.size(), 4);
+    PutLE(h, name.size(), 2);
+    PutLE(h, extra.size(), 2);
+    PutLE(h, 0, 6);  // comment, disk, internal attributes
+    PutLE(h, 0, 4);  // external attributes
+    PutLE(h, offset, 4);
+    directory.push_back(h + name + extra);
+  }
+  if (reversedDirectory) std::reverse(directory.begin(), directory.end());
+  const size_t start = out.size();
+  for (const std::string& h : directory) out += h;
+  return out + EndOfDirectory(directory.size(), out.size() - start, start);
+}
+
+// Whole archives one after another as one: the local records of each, then one central
+// directory with all their headers (their offsets moved by where each archive now starts).
+// Each part ends in an end record without a comment.
+inline std::string Join(const std::vector<std::string>& parts) {
+  std::string records, directory;
+  size_t count = 0;
+  for (const std::string& zip : parts) {
+    EXPECT_GE(zip.size(), 22u);
+    if (zip.size() < 22) continue;
+    auto le = [&](size_t at, int bytes) {
+      uint32_t v = 0;
+      for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(zip[at + i]);
+      return v;
+    };
+    const size_t end = zip.size() - 22, size = le(end + 12, 4), start = le(end + 16, 4);
+    EXPECT_EQ(start + size, end);
+    for (size_t at = start; at + 46 <= start + size; count++) {
+      std::string h = zip.substr(at, 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2));
+      const uint32_t offset = le(at + 42, 4) + uint32_t(records.size());
+      for (int i = 0; i < 4; ++i) h[42 + i] = char(offset >> (8 * i));
+      directory += h;
+      at += h.size();
+    }
+    records += zip.substr(0, start);
+  }
+  return records + directory + EndOfDirectory(count, directory.size(), records.size());
+}
 
 // The bytes of a fixture archive (tests/tools/make_fixtures.py).
 inline std::string Fixture(const std::string& name) {
   std::string bytes;
   EXPECT_TRUE(support::ReadWholeFile(support::FixturePath(name), &bytes)) << name;
   return bytes;
-}
-
-// A fixture's local records, up to its central directory (found through its end record,
-// which every fixture writes without a comment).
-inline std::string FixtureRecords(const std::string& name) {
-  const std::string zip = Fixture(name);
-  if (zip.size() < 22) return "";
-  const unsigned char* end = reinterpret_cast<const unsigned char*>(zip.data() + zip.size() - 22);
-  const uint32_t start = end[16] | end[17] << 8 | end[18] << 16 | uint32_t(end[19]) << 24;
-  EXPECT_LE(start, zip.size() - 22) << name;
-  return zip.substr(0, start);
 }
 
 // --- Packages ----------------------------------------------------------------------------------
@@ -204,6 +267,15 @@ inline std::vector<std::string> Below(const std::string& root) {
   CollectBelow(root, "", &names);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// Below(root) once it is expected, or after timeoutMs: the run may still be ending when its last
+// prompt has gone (Wine returns from a dialog up to two seconds after it has closed), and the
+// folder it writes through is removed only then.
+inline std::vector<std::string> BelowOnceEnded(const std::string& root, const std::vector<std::string>& expected,
+                                               DWORD timeoutMs = 10000) {
+  for (DWORD waited = 0; Below(root) != expected && waited < timeoutMs; waited += 100) Sleep(100);
+  return Below(root);
 }
 
 inline std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }

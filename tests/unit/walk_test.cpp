@@ -183,12 +183,99 @@ TEST(StoredTimes, DosDatesOfTheCalendarAndTheExtendedTimestamp) {
   }
 }
 
+// A central header that states what the local record at offset in records states (CRC-32 and
+// sizes replaced where given), with offset as the local header's, plus extra.
+std::string CentralOf(const std::string& records, size_t offset, uint32_t statedOffset, const std::string& extra = "",
+                      int64_t crc = -1, int64_t size = -1) {
+  std::string h = LE32(ZipCentralHeaderSignature) + LE16(20) + records.substr(offset + 4, 24) +
+                  LE16(uint32_t(extra.size())) + LE16(0) + LE16(0) + LE16(0) + LE32(0) + LE32(statedOffset);
+  if (crc >= 0) h.replace(16, 4, LE32(uint32_t(crc)));
+  if (size >= 0) h.replace(20, 8, LE32(uint32_t(size)) + LE32(uint32_t(size)));
+  const uint32_t nameLength = uint8_t(records[offset + 26]) | uint8_t(records[offset + 27]) << 8;
+  return h + records.substr(offset + 30, nameLength) + extra;
+}
+
+// The end record of count central headers, size bytes, at offset.
+std::string EndRecord(size_t count, size_t size, size_t offset, const std::string& comment = "") {
+  return LE32(0x06054B50) + LE32(0) + LE16(uint32_t(count)) + LE16(uint32_t(count)) + LE32(uint32_t(size)) +
+         LE32(uint32_t(offset)) + LE16(uint32_t(comment.size())) + comment;
+}
+
 TEST_F(WalkTest, FailedSeekLeavesAnErrorCodeForTheFatalReport) {
   Open("PK");
   errno = 0;
   SeekArchive(ArchiveHandle, -5);
   EXPECT_EQ(LastSeekPos, -1);
   EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end the process with code 0";
+}
+
+// An entry counts as listed when the central directory's next header names its local header and
+// states its name, method, CRC-32 and sizes; without an end record (an archive cut short) every
+// entry does.
+TEST_F(WalkTest, CentralDirectoryDecidesWhichEntriesAreListed) {
+  struct Case {
+    const char* what;
+    std::string archive;
+    std::vector<bool> listed;
+    int32_t at = 0;
+  };
+  const std::string a = Stored("a.txt", "A"), b = Stored("b.txt", "BB");
+  // c.txt defers its CRC-32 and sizes to a descriptor; its central header has them.
+  const std::string c = Header(FlagDataDescriptor, 0, "c.txt", "", -1, 0, 0) + "CCC" + LE32(DataDescriptorSignature) +
+                        LE32(0x6B1AF1D4) + LE32(3) + LE32(3);
+  const std::string records = a + b + c;
+  const size_t ob = a.size(), oc = ob + b.size();
+  const std::string ca = CentralOf(records, 0, 0), cb = CentralOf(records, ob, uint32_t(ob)),
+                    cc = CentralOf(records, oc, uint32_t(oc), "", 0x6B1AF1D4, 3);
+  auto directory = [&](const std::vector<std::string>& headers, size_t base = 0, const std::string& comment = "") {
+    std::string all;
+    for (const std::string& h : headers) all += h;
+    return all + EndRecord(headers.size(), all.size(), base + records.size(), comment);
+  };
+  auto changed = [](std::string header, size_t at, const std::string& bytes) { return header.replace(at, bytes.size(), bytes); };
+  // ZIP64: b's sizes and offset in its field, the directory's place in a ZIP64 end record; c's
+  // CRC-32 another, so that the directory is seen to be read.
+  const std::string zip64Field = LE16(Zip64ExtraId) + LE16(24) + LE32(2) + LE32(0) + LE32(2) + LE32(0) + LE32(uint32_t(ob)) + LE32(0);
+  const std::string cb64 = changed(CentralOf(records, ob, 0xFFFFFFFF, zip64Field), 20, LE32(0xFFFFFFFF) + LE32(0xFFFFFFFF));
+  const std::string headers64 = ca + cb64 + changed(cc, 16, LE32(1));
+  const std::string zip64End = LE32(0x06064B50) + LE32(44) + LE32(0) + LE16(45) + LE16(45) + LE32(0) + LE32(0) +
+                               LE32(3) + LE32(0) + LE32(3) + LE32(0) + LE32(uint32_t(headers64.size())) + LE32(0) +
+                               LE32(uint32_t(records.size())) + LE32(0);
+  const std::string locator = LE32(0x07064B50) + LE32(0) + LE32(uint32_t(records.size() + headers64.size())) + LE32(0) + LE32(1);
+  const Case cases[] = {
+      {"the directory agrees", records + directory({ca, cb, cc}), {true, true, true}},
+      {"no end record: cut short", records + ca + cb + cc, {true, true, true}},
+      {"another name", records + directory({ca, changed(cb, 46, "x"), cc}), {true, false, true}},
+      {"another method", records + directory({ca, changed(cb, 10, LE16(8)), cc}), {true, false, true}},
+      {"another CRC-32", records + directory({ca, cb, changed(cc, 16, LE32(1))}), {true, true, false}},
+      {"another uncompressed size", records + directory({changed(ca, 24, LE32(2)), cb, cc}), {false, true, true}},
+      {"another compressed size", records + directory({ca, cb, changed(cc, 20, LE32(4))}), {true, true, false}},
+      {"an entry left out", records + directory({ca, cc}), {true, false, true}},
+      {"listed in another order", records + directory({cb, ca, cc}), {false, true, true}},
+      {"twice", records + directory({ca, ca, cb, cc}), {true, true, true}},
+      {"an empty directory", records + directory({}), {false, false, false}},
+      {"headers not where the end record says", records + ca + cb + cc + EndRecord(3, 3 * 46 + 15 - 1, records.size()),
+       {false, false, false}},
+      {"offsets counted from the package's first byte", std::string(300, 'x') + records +
+       CentralOf(records, 0, 300) + CentralOf(records, ob, uint32_t(300 + ob)) +
+       CentralOf(records, oc, uint32_t(300 + oc), "", 0x6B1AF1D4, 3) + EndRecord(3, ca.size() + cb.size() + cc.size(), 300 + records.size()),
+       {true, true, true}, 300},
+      {"offsets counted from the archive's", std::string(300, 'x') + records + directory({ca, cb, cc}), {true, true, true}, 300},
+      {"a comment holding an end record's signature, then a signature's table",
+       records + directory({ca, cb, cc}, 0, "PK\x05\x06 not an end") + std::string(4000, '\x30'), {true, true, true}},
+      {"ZIP64 end record and fields", records + headers64 + zip64End + locator +
+       EndRecord(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF), {true, true, false}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Open(k.archive);
+    EntryWalk walk;
+    ASSERT_TRUE(StartWalk(walk, ArchiveHandle, k.at));
+    std::vector<bool> listed;
+    while (NextEntry(walk)) listed.push_back(walk.listed);
+    EXPECT_EQ(listed, k.listed);
+    TearDown();
+  }
 }
 
 std::string Backslashless(std::string path) {
@@ -235,13 +322,14 @@ const RunUi FakeUi{
 };
 
 // Closes the descriptor open on the new file an entry is written to before it takes target's
-// name: the one in target's directory.
+// name: the one in a work folder in target's directory.
 void CloseOutputOf(const char* target) {
   const std::filesystem::path directory = std::filesystem::path(Backslashless(target)).parent_path();
   for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
     std::error_code error;
     const std::filesystem::path link = std::filesystem::read_symlink(fd.path(), error);
-    if (!error && link.parent_path() == directory && link.filename().string().rfind("~zx", 0) == 0)
+    if (!error && link.parent_path().parent_path() == directory &&
+        link.parent_path().filename().string().rfind("~zx", 0) == 0)
       ::close(std::stoi(fd.path().filename()));
   }
 }
@@ -303,6 +391,7 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     bool failedUnlisted = false;  // a failure no item shows: the walk ended early
     // Files there before the run (name, contents): a failed entry leaves them as they were.
     std::vector<std::pair<std::string, std::string>> existing = {};
+    bool readOnly = false;  // the existing files are read-only
   };
   const std::string success = "Zelvix result: Extraction successful on all files !\n";
   // An OEM name (code page 437), a UTF-8 one under flag 11, and a path of 1,206 bytes.
@@ -314,16 +403,21 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
       Stored("caf\x82.txt", "O") + Stored(utf8Name, "U").replace(6, 2, LE16(FlagUtf8Name)) + Stored(longName, "L");
   const std::string directories = Stored("empty/", "") + Stored("a/", "") + Stored("a/b/", "") + Stored("../x/", "") +
                                   Stored("f.txt", "F");
+  const std::string listedRecords = Stored("a.txt", "A") + Stored("v.txt", "archive's");
+  const std::string onlyA = CentralOf(listedRecords, 0, 0);
   const Case cases[] = {
+      {"an entry the central directory leaves out is not written",
+       listedRecords + onlyA + EndRecord(1, onlyA.size(), listedRecords.size()), {"a.txt", "v.txt"}, false, failed, false,
+       {"v.txt"}, {"a.txt", "v.txt"}, {}, true, false, {{"v.txt", "the user's"}}},
       {"every entry written", Stored("a.txt", "A") + Stored("docs/b.txt", "BB"), {"a.txt", "docs/b.txt"}, false,
        success, true, {}, {"a.txt", "docs/b.txt"}},
       {"nothing chosen before an entry whose end is unknown", Stored("a.txt", "A") + Stored("d/", "") + deferred, {},
        false, "", false, {}, {}},
       {"an entry whose end is unknown chosen", Stored("a.txt", "A") + deferred, {"a.txt", "d.txt"}, false, failed,
        false, {"d.txt"}, {"a.txt"}},
-      {"output that cannot be closed", Stored("empty.txt", ""), {"empty.txt"}, true,
-       "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"}, {"empty.txt"}, {},
-       true, false, {{"empty.txt", "the user's"}}},
+      {"output that cannot be closed: said, and failed, after it took the name", Stored("empty.txt", ""),
+       {"empty.txt"}, true, "Error Closing...: " + Backslashed(out_) + "\\empty.txt\n" + failed, false, {"empty.txt"},
+       {"empty.txt"}},
       {"methods that cannot be decoded fail alone, said once",
        Stored("a.txt", "A") + Header(FlagEncrypted, 13, "aes.bin", "", -1, 99, 0) + std::string(13, 'x') +
            Header(0, 3, "bz.bin", "", -1, 12, 0) + "BZh" + Stored("c.txt", "C"),
@@ -331,6 +425,10 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
        false, {"aes.bin", "bz.bin"}, {"a.txt", "c.txt"}, {"aes.bin", "bz.bin"}},
       {"a CRC-32 mismatch leaves the file that was there", Stored("v.txt", "archive's").replace(14, 4, LE32(1)),
        {"v.txt"}, false, failed, false, {"v.txt"}, {"v.txt"}, {}, true, false, {{"v.txt", "the user's"}}},
+      {"a read-only file is not replaced; entries in other directories after it are written",
+       Stored("ro.txt", "new") + Stored("sub/x.txt", "X") + Stored("y.txt", "Y"), {"ro.txt", "sub/x.txt", "y.txt"},
+       false, "Error Openning...: " + Backslashed(out_) + "\\ro.txt\n" + failed, false, {"ro.txt"},
+       {"ro.txt", "sub/x.txt", "y.txt"}, {}, true, false, {{"ro.txt", "the user's"}}, true},
       {"data longer than the declared size stop there",
        Stored("v.txt", "ten bytes!").replace(22, 4, LE32(4)) + Stored("w.txt", "W"), {"v.txt", "w.txt"}, false, failed,
        false, {"v.txt"}, {"w.txt"}, {}, true, false, {{"v.txt", "the user's"}}},
@@ -357,7 +455,10 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
     ExtractionOk = ExtractionFailed = false;
     Fake.storedPaths = c.storedPaths;
     if (!c.existing.empty()) std::filesystem::create_directories(out_);
-    for (const auto& [name, contents] : c.existing) WriteFile(out_ + "/" + name, Bytes(contents.begin(), contents.end()));
+    for (const auto& [name, contents] : c.existing) {
+      WriteFile(out_ + "/" + name, Bytes(contents.begin(), contents.end()));
+      if (c.readOnly) std::filesystem::permissions(out_ + "/" + name, std::filesystem::perms::owner_read);
+    }
     const bool nameless = c.zip.compare(26, 2, LE16(0)) == 0;
     EXPECT_EQ(RunOver(c.zip, true), nameless ? "Zelvix error: Error retreiving filename.\n" : "");
     for (size_t i = 0; i < Fake.items.size(); ++i)
