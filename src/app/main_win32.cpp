@@ -48,10 +48,9 @@ char PrivateDir[ExtractDirSize];
 
 // The directory proposed at start: the -d directory of the command line (made absolute from the
 // current directory); with t.dir a new private folder inside the temporary directory, so that
-// nothing lands among other programs' files there; otherwise the current
-// directory joined with the extract path of the options block (its environment variables
-// expanded), or with the program's own name
-// cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
+// nothing lands among other programs' files there; otherwise the current directory joined
+// with the extract path of the options block (its environment variables expanded), or with the
+// program's own name cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
 // longer than ExtractDir can hold is replaced by the current directory (or "." if even that is
 // too long); false, nothing proposed, for a -d directory that cannot be made absolute within
 // ExtractDir: the user's own choice is never replaced.
