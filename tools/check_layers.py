@@ -18,7 +18,8 @@ LAYERS = {
     "app": 6, "pack": 6,
 }
 # Outside src/: the resource script's ids, shared by the dialogs and start-up.
-EXTERNAL = {"resource.h": 4.5}
+# The configured version header (cmake/zelvix_version.h.in) includes nothing: below every layer.
+EXTERNAL = {"resource.h": 4.5, "zelvix_version.h": -1}
 WINDOWS_HEADERS = {"windows.h", "shellapi.h"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)

@@ -6,6 +6,7 @@
 #include "dialogs/dialogs.h"
 #include "package/locator.h"
 #include "package/options_block.h"
+#include "package/stub_mark.h"
 #include "util/crc32.h"
 #include "util/fatal.h"
 #include "util/memory.h"
@@ -14,6 +15,9 @@
 #include "util/strings.h"
 #include "util/wide_win32.h"
 #include "resource.h"
+
+// Referenced by nothing: the linker script keeps it, at the start of the first section.
+extern "C" __attribute__((section(".zelvix.mark"), used)) const char ZelvixStubMark[] = ZELVIX_STUB_MARK_PREFIX ZELVIX_VERSION;
 
 char OwnPath[OwnPathSize];
 char CommandLine[CommandLineSize];
@@ -44,9 +48,9 @@ char PrivateDir[ExtractDirSize];
 
 // The directory proposed at start: the -d directory of the command line (made absolute from the
 // current directory); with t.dir a new private folder inside the temporary directory, so that
-// nothing lands among other programs' files there; otherwise the current
-// directory joined with the extract path of the options block, or with the program's own name
-// cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
+// nothing lands among other programs' files there; otherwise the current directory joined
+// with the extract path of the options block (its environment variables expanded), or with the
+// program's own name cut at its last '.'. An extract path holding a '\' stands alone. A proposal that is empty or
 // longer than ExtractDir can hold is replaced by the current directory (or "." if even that is
 // too long); false, nothing proposed, for a -d directory that cannot be made absolute within
 // ExtractDir: the user's own choice is never replaced.
@@ -62,15 +66,22 @@ bool ProposeExtractDir() {
         !(StrCopy(PrivateDir, path, sizeof PrivateDir) && AddBackslash(PrivateDir, sizeof PrivateDir)))
       PrivateDir[0] = 0;
   } else {
+    // Environment variables in the extract path (%ProgramFiles%, %LOCALAPPDATA%, ...) as the
+    // system expands them: an unknown one stays as written.
+    MemBlock expandedBlock(ExtractDirSize);
+    char* extPath = reinterpret_cast<char*>(expandedBlock.get());
+    const DWORD units = ExpandEnvironmentStringsW(Wide(OptExtractPath), WideResult, WideUnits);
+    if (units != 0 && units <= WideUnits) ToUtf8(WideResult, -1, extPath, size);
+    else StrCopy(extPath, OptExtractPath, size);
     bool hasBackslash = false;
-    for (const char* p = OptExtractPath; *p != 0; ++p) hasBackslash |= *p == '\\';
+    for (const char* p = extPath; *p != 0; ++p) hasBackslash |= *p == '\\';
     if (hasBackslash) {
-      StrCopy(path, OptExtractPath, size);
+      StrCopy(path, extPath, size);
     } else {
       GetCurrentDir(path, size);
       AddBackslash(path, size);
-      if (OptExtractPath[0] != 0) {
-        StrAppend(path, OptExtractPath, size);
+      if (extPath[0] != 0) {
+        StrAppend(path, extPath, size);
       } else {
         char name[FileNameSize];
         ExtractFileName(OwnPath, name, sizeof name);

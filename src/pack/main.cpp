@@ -1,15 +1,15 @@
 // zelvix-pack: builds Zelvix packages on Linux and in CI, and lets authors check what they ship.
 // A package of a ZIP file goes through the same WritePackage as the stub's builder mode, so both
 // give the same bytes; a folder is packed into an archive zelvix-pack writes itself
-// (folder_pack.h). Either way the archive is checked first (archive_check.h).
+// (folder_pack.h). Either way the stub and the archive are checked first (pe_image.h,
+// archive_check.h), and the stub may be given another icon, caption and version information
+// (branding.h).
 //
-//   zelvix-pack [-o OUT] STUB ZIP [Options [ExtPath]]   build a package (default OUT: the
-//                                                        stub's rule, archive.zip -> archive.exe)
-//   zelvix-pack [-o OUT] [--method M] STUB DIR [Options [ExtPath]]
-//                                                        pack a folder (default OUT: DIR.exe)
-//   zelvix-pack --list PACKAGE                           options and entries of a package
-//   zelvix-pack --dump PACKAGE OUT.zip                   write out the attached archive
-//   zelvix-pack --help
+//   zelvix-pack [OPTIONS] [STUB] ZIP|DIR [Options [ExtPath]]   build a package (default OUT: the
+//                                       stub's rule, archive.zip -> archive.exe; DIR -> DIR.exe)
+//   zelvix-pack --list PACKAGE          options and entries of a package
+//   zelvix-pack --dump PACKAGE OUT.zip  write out the attached archive
+//   zelvix-pack --help | --version
 //
 // Every refusal is one line on stderr, "zelvix-pack: NAME: what went wrong" (NAME: the file
 // concerned, or the argument at fault), and exit status 1; a package or dump that could not be
@@ -33,14 +33,18 @@
 #include "archive/local_header.h"
 #include "archive/walk.h"
 #include "pack/archive_check.h"
+#include "pack/branding.h"
 #include "pack/folder_pack.h"
 #include "pack/folder_scan.h"
+#include "pack/pe_image.h"
 #include "package/builder.h"
 #include "package/locator.h"
 #include "package/options_block.h"
+#include "package/stub_mark.h"
 #include "util/bytes.h"
 #include "util/crc32.h"
 #include "util/file_io.h"
+#include "zelvix_version.h"
 
 namespace {
 
@@ -48,15 +52,38 @@ constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 
 const char UsageLine[] =
-    "usage: zelvix-pack [-o OUT] STUB ZIP [Options [ExtPath]]\n"
-    "       zelvix-pack [-o OUT] [--method solid|lzma|deflate|store] STUB DIR [Options [ExtPath]]\n"
+    "usage: zelvix-pack [OPTIONS] [STUB] ZIP|DIR [Options [ExtPath]]\n"
+    "       zelvix-pack [OPTIONS] --stub STUB ZIP|DIR [Options [ExtPath]]\n"
     "       zelvix-pack --list PACKAGE\n"
     "       zelvix-pack --dump PACKAGE OUT.zip\n"
-    "       zelvix-pack --help\n";
+    "       zelvix-pack --help | --version\n";
+
+// One line per option; the test of --help holds every option to one line here.
+const char OptionsText[] =
+    "Options:\n"
+    "  -o OUT                 write the package to OUT\n"
+    "  --stub STUB            the stub, instead of the first argument or the installed one\n"
+    "  --auto-start           a.start: extract at once when the package starts, then close\n"
+    "  --auto-close           a.close: close the dialog after an extraction started with Extract\n"
+    "  --run-setup            r.setup: start setup.exe from the extraction directory afterwards\n"
+    "  --temp-dir             t.dir: propose a new private folder in the temporary directory\n"
+    "  --extract-path PATH    ExtPath: the extraction directory the package proposes\n"
+    "  --method M             how a folder is packed: solid (default), lzma, deflate or store\n"
+    "  --icon FILE.ico        the package's icon, every image of FILE.ico\n"
+    "  --title TEXT           the caption of the package's dialog (at most 63 UTF-16 units)\n"
+    "  --version-info K=V,... version information: ProductName, FileVersion=1.2.3.4, ...\n"
+    "  --list PACKAGE         print a package's options and entries\n"
+    "  --dump PACKAGE OUT     write a package's attached ZIP archive to OUT\n"
+    "  --help                 print this text\n"
+    "  --version              print the version of zelvix-pack\n";
 
 const char HelpText[] =
     "Builds a Zelvix package: a copy of the bare stub STUB, a 256-byte options block and the\n"
     "ZIP file ZIP, byte for byte what `zelvix.exe ZIP [Options [ExtPath]]` writes on Windows.\n"
+    "STUB may be left out when ZIP or DIR comes first (a stub is neither a ZIP file nor a\n"
+    "folder): the stub installed with zelvix-pack is taken, ../share/zelvix/zelvix.exe from\n"
+    "the directory of zelvix-pack itself. STUB must be a Zelvix stub: a Windows program with\n"
+    "the stub's mark, a whole number of 256-byte blocks, with no archive attached.\n"
     "The package is written to OUT, or else to the ZIP name up to its last '.' followed by\n"
     "\"exe\" (archive.zip gives archive.exe). Stub, block and ZIP file together may have at most\n"
     "2147483647 bytes (2 GiB - 1): the stub reads its package with 32-bit file positions.\n"
@@ -82,7 +109,8 @@ const char HelpText[] =
     "r.setup is on.\n"
     "\n"
     "Options: up to four characters '0' or '1', switching on these flags in this order\n"
-    "(missing ones are '0'; \"101\" means a.start and r.setup):\n"
+    "(missing ones are '0'; \"101\" means a.start and r.setup); --auto-start, --auto-close,\n"
+    "--run-setup and --temp-dir switch on one each, with the same bytes:\n"
     "  a.start  the package extracts by itself as soon as its dialog opens,\n"
     "           then closes without the success message.\n"
     "  a.close  after an extraction started with the Extract button,\n"
@@ -92,9 +120,18 @@ const char HelpText[] =
     "  t.dir    the dialog proposes the system's temporary directory,\n"
     "           whatever the extract path says.\n"
     "\n"
-    "ExtPath (at most 243 characters; the package reads back 241): the extraction directory\n"
-    "proposed. Empty: a folder named after the package in the current directory; a name\n"
-    "without '\\': that folder in the current directory; with a '\\': that directory itself.\n"
+    "ExtPath (or --extract-path PATH; at most 241 characters, what the package reads back):\n"
+    "the extraction directory proposed, '/' written as '\\'. Empty: a folder named after the\n"
+    "package in the current directory; a name without '\\': that folder in the current\n"
+    "directory; with a '\\': that directory itself (C:\\Tools, or ..\\Tools relative to the\n"
+    "current directory). Environment variables are expanded by the package when it proposes\n"
+    "the path (%ProgramFiles%\\Tools, %LOCALAPPDATA%\\Tools); an unknown one stays as written.\n"
+    "\n"
+    "--icon, --title and --version-info give the package its own identity: the icon shown for\n"
+    "the file and by its dialog, the dialog's caption, and an RT_VERSION resource (keys\n"
+    "ProductName, ProductVersion, FileVersion, FileDescription, CompanyName, LegalCopyright,\n"
+    "LegalTrademarks, InternalName, OriginalFilename, Comments; write ',' in a value as \"\\,\").\n"
+    "Without them the stub is copied as it is. A package can be signed after it is built.\n"
     "\n"
     "--list PACKAGE       prints the package's options and its entries (name, method, sizes,\n"
     "                     encryption), walking the local headers as the package does.\n"
@@ -175,31 +212,28 @@ void RemovePartial(const std::string& name, const struct stat& created) {
 
 bool IsLocalSignature(const uint8_t* bytes) { return LoadLE32(bytes) == ZipLocalHeaderSignature; }
 
-// Bare: a whole number of 256-byte blocks, and none of them begins with "PK\3\4" (the locator
-// would take it for an attached archive and the package would show the wrong entries).
-// Empty when it is; otherwise what is wrong.
-std::string CheckBareStub(FileHandle stub, const struct stat& info) {
-  if (info.st_size == 0) return "not a bare stub: the file is empty";
-  if (info.st_size % PackageAlignment != 0)
-    return "not a bare stub: its size " + std::to_string(info.st_size) + " is not a multiple of 256";
-  uint8_t first[4] = {};
-  const int32_t got = FileRead(stub, first, sizeof first);
-  if (got < 0 || FileSeek(stub, 0) != 0) return SystemText(LastFileError());
-  const bool startsWithZip = got == 4 && IsLocalSignature(first);
-  const int32_t offset = FindArchiveOffset(stub, 0);
-  if (offset < 0 || FileSeek(stub, 0) != 0) return SystemText(LastFileError());
-  if (startsWithZip || offset != 0)
-    return "not a bare stub: an archive is attached at offset " + std::to_string(offset);
-  return "";
-}
+// What the command line asks of a package: the stub, the ZIP file or folder, the flags, the
+// extract path, the package's identity and where it goes.
+struct PackageRequest {
+  std::string stub;
+  bool stubInstalled = false;  // the stub was left out: the installed one
+  std::string input;     // a ZIP file or a folder
+  std::string options;   // the four-character form as given, "" when none
+  bool named[4] = {};    // --auto-start, --auto-close, --run-setup, --temp-dir
+  std::string extPath;   // positional or --extract-path
+  Branding branding;
+  std::string out;
+  std::string methodName;
+};
 
-// The locator looks for the archive on a 256-byte boundary right behind the options block.
-std::string CheckZipStart(FileHandle zip) {
-  uint8_t signature[4] = {};
-  const int32_t got = FileRead(zip, signature, sizeof signature);
-  if (got < 0) return SystemText(LastFileError());
-  if (got != 4 || !IsLocalSignature(signature)) return "does not begin with a ZIP local file header (PK\\3\\4)";
-  return "";
+// The stub installed beside zelvix-pack: ../share/zelvix/zelvix.exe from its own directory.
+std::string InstalledStub() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return "share/zelvix/zelvix.exe";
+  std::string dir(self, size_t(length));
+  dir = dir.substr(0, dir.rfind('/'));
+  return dir + "/../share/zelvix/zelvix.exe";
 }
 
 bool ValidOptions(const std::string& options) {
@@ -212,21 +246,104 @@ bool ValidOptions(const std::string& options) {
 // The stub reads its package with 32-bit file positions: stub, block and ZIP file together
 // must fit in 2^31 - 1 bytes.
 constexpr uint64_t MaxPackageSize = INT32_MAX;
+// A stub larger than this is no Zelvix stub (the stub is some 30 KB).
+constexpr off_t MaxStubSize = 16 << 20;
 
-// The options block of the command line's Options and ExtPath; an empty refusal when they hold.
-struct BlockRefusal {
-  std::string name, what;
+// The stub and the options block of a request, checked: the stub open at its start (the
+// rebranded copy, in a file of its own, when the request brands it), its size, and what the
+// original is, so that no output overwrites it.
+struct PreparedStub {
+  FileHandle file = NoFile;
+  uint64_t size = 0;
+  struct stat original {};
+  uint8_t block[OptionsBlockSize] = {};
+  bool runsSetup = false;
+  ~PreparedStub() {
+    if (file != NoFile) FileClose(file);
+  }
 };
-BlockRefusal ComposeBlock(const std::string& options, const std::string& extPath, uint8_t* block) {
-  if (!ValidOptions(options)) return {options, "options must be at most four characters '0' or '1'"};
-  if (!ComposeOptionsBlock(options.c_str(), extPath.c_str(), block))
-    return {extPath, "extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
-                         std::to_string(MaxExtPathLength) + ")"};
+
+struct Refusal {
+  std::string name, what;
+  bool failed() const { return !what.empty(); }
+};
+
+// A Zelvix stub, bare: a whole number of 256-byte blocks, none of which begins with "PK\3\4"
+// (the locator would take it for an attached archive and the package would show the wrong
+// entries), a 32-bit Windows program whose first section begins with the stub's mark.
+std::string CheckStub(const PeBytes& stub) {
+  if (stub.empty()) return "not a bare stub: the file is empty";
+  if (stub.size() % PackageAlignment != 0)
+    return "not a bare stub: its size " + std::to_string(stub.size()) + " is not a multiple of 256";
+  for (size_t block = 0; block + 4 <= stub.size(); block += PackageAlignment)
+    if (LoadLE32(&stub[block]) == ZipLocalHeaderSignature)
+      return "not a bare stub: an archive is attached at offset " + std::to_string(block);
+  PeImage pe;
+  const std::string why = ParsePe(stub, pe);
+  if (!why.empty()) return "not a Zelvix stub: " + why;
+  if (StubMarkOf(stub, pe).empty()) return "not a Zelvix stub: a Windows program without the stub's mark";
+  return "";
+}
+
+// Reads, checks and (when asked) rebrands the stub, and composes the options block.
+Refusal PrepareStub(const PackageRequest& request, PreparedStub& prepared) {
+  // The flags: the four-character form, and each named option switching its flag on.
+  if (!ValidOptions(request.options)) return {request.options, "options must be at most four characters '0' or '1'"};
+  std::string flags = request.options;
+  flags.resize(4, '0');
+  for (int i = 0; i < 4; ++i)
+    if (request.named[i]) flags[size_t(i)] = '1';
+  // The path as the package reads it: '\' for '/', and no longer than the block gives back.
+  std::string extPath = request.extPath;
+  for (char& c : extPath)
+    if (c == '/') c = '\\';
+  if (extPath.size() > ExtPathReadLength)
+    return {request.extPath, "extract path of " + std::to_string(extPath.size()) + " characters is too long (at most " +
+                                 std::to_string(ExtPathReadLength) + ")"};
+  if (!ComposeOptionsBlock(flags.c_str(), extPath.c_str(), prepared.block)) return {request.extPath, "extract path too long"};
+  prepared.runsSetup = flags[2] == '1';
+
+  const std::string& stubName = request.stub;
+  std::string why;
+  if (request.stubInstalled && access(stubName.c_str(), F_OK) != 0)
+    return {stubName, "no STUB given, and no stub is installed here"};
+  const FileHandle file = OpenInput(stubName, prepared.original, why);
+  if (file == NoFile) return {stubName, why};
+  prepared.file = file;
+  if (prepared.original.st_size > MaxStubSize) return {stubName, "not a Zelvix stub: larger than 16 MiB"};
+  PeBytes stub(size_t(prepared.original.st_size));
+  if (!stub.empty() && FileRead(file, stub.data(), uint32_t(stub.size())) != int32_t(stub.size()))
+    return {stubName, SystemText(LastFileError())};
+  if (FileSeek(file, 0) != 0) return {stubName, SystemText(LastFileError())};
+  why = CheckStub(stub);
+  if (!why.empty()) return {stubName, why};
+  prepared.size = stub.size();
+  if (!request.branding.any()) return {};
+
+  const BrandRefusal branded = Rebrand(stub, stubName, request.branding);
+  if (branded.failed()) return {branded.name, branded.what};
+  // The rebranded stub goes through the same copy as a stub file: an unnamed temporary file.
+  std::FILE* copy = std::tmpfile();
+  if (copy == nullptr) return {"tmpfile", SystemText(uint32_t(errno))};
+  const FileHandle copied = FileHandle(dup(fileno(copy)));
+  std::fclose(copy);
+  if (copied == NoFile) return {"tmpfile", SystemText(uint32_t(errno))};
+  FileClose(prepared.file);
+  prepared.file = copied;
+  if (FileWrite(copied, stub.data(), uint32_t(stub.size())) != int32_t(stub.size()) || FileSeek(copied, 0) != 0)
+    return {"tmpfile", SystemText(LastFileError() != 0 ? LastFileError() : DiskFullError)};
+  prepared.size = stub.size();
   return {};
 }
 
-// r.setup, the third flag.
-bool RunsSetup(const std::string& options) { return options.size() > 2 && options[2] == '1'; }
+// The locator looks for the archive on a 256-byte boundary right behind the options block.
+std::string CheckZipStart(FileHandle zip) {
+  uint8_t signature[4] = {};
+  const int32_t got = FileRead(zip, signature, sizeof signature);
+  if (got < 0) return SystemText(LastFileError());
+  if (got != 4 || !IsLocalSignature(signature)) return "does not begin with a ZIP local file header (PK\\3\\4)";
+  return "";
+}
 
 // Where a solid payload is staged: $TMPDIR, or /tmp.
 std::string StagingDir() {
@@ -242,47 +359,42 @@ std::string CheckZipFile(FileHandle zip, bool needSetup) {
   return CheckSolidPayload(zip, found, needSetup, StagingDir());
 }
 
-int Build(const std::vector<std::string>& args, std::string out) {
-  const std::string& stubName = args[0];
-  const std::string& zipName = args[1];
-  const std::string options = args.size() > 2 ? args[2] : "";
-  const std::string extPath = args.size() > 3 ? args[3] : "";
-  uint8_t block[OptionsBlockSize];
-  const BlockRefusal bad = ComposeBlock(options, extPath, block);
-  if (!bad.what.empty()) return Refuse(bad.name, bad.what);
-
+int Build(const PackageRequest& request) {
+  PreparedStub stub;
+  const Refusal refused = PrepareStub(request, stub);
+  if (refused.failed()) return Refuse(refused.name, refused.what);
+  const std::string& zipName = request.input;
   std::string why;
-  struct stat stubInfo, zipInfo;
-  Input stub(OpenInput(stubName, stubInfo, why));
-  if (stub.get() == NoFile) return Refuse(stubName, why);
+  struct stat zipInfo;
   Input zip(OpenInput(zipName, zipInfo, why));
   if (zip.get() == NoFile) return Refuse(zipName, why);
-  const uint64_t packageSize = uint64_t(stubInfo.st_size) + OptionsBlockSize + uint64_t(zipInfo.st_size);
+  const uint64_t packageSize = stub.size + OptionsBlockSize + uint64_t(zipInfo.st_size);
   if (packageSize > MaxPackageSize)
     return Refuse(zipName, "too large: the package would have " + std::to_string(packageSize) +
                                " bytes, more than the 2147483647 (2 GiB - 1) the stub can read");
-  why = CheckBareStub(stub.get(), stubInfo);
-  if (!why.empty()) return Refuse(stubName, why);
   why = CheckZipStart(zip.get());
   if (!why.empty()) return Refuse(zipName, why);
   BuildCrcTable();
-  why = CheckZipFile(zip.get(), RunsSetup(options));
+  why = CheckZipFile(zip.get(), stub.runsSetup);
   if (!why.empty()) return Refuse(zipName, why);
 
+  std::string out = request.out;
   if (out.empty()) {
     std::vector<char> name(zipName.size() + PackageNameExtra + 1);
     MakePackageName(zipName.c_str(), name.data(), uint32_t(name.size()));
     out = name.data();
   }
-  if (SameFile(stubInfo, out) || SameFile(zipInfo, out)) return Refuse(out, "would overwrite an input file");
+  if (SameFile(stub.original, out) || SameFile(zipInfo, out)) return Refuse(out, "would overwrite an input file");
   struct stat created;
   const FileHandle package = CreateOutput(out, created);
   if (package == NoFile) return Refuse(out, SystemText(LastFileError()));
   // WritePackage opens the ZIP file again by its name, and closes the stub.
-  const PackageResult written = WritePackage(stub.release(), package, block, zipName.c_str());
+  const FileHandle stubFile = stub.file;
+  stub.file = NoFile;
+  const PackageResult written = WritePackage(stubFile, package, stub.block, zipName.c_str());
   if (written.failed != PackageFile::None) {
     RemovePartial(out, created);
-    const std::string& failed = written.failed == PackageFile::Stub ? stubName
+    const std::string& failed = written.failed == PackageFile::Stub ? request.stub
                                 : written.failed == PackageFile::Zip ? zipName
                                                                      : out;
     return Refuse(failed, SystemText(written.error));
@@ -308,28 +420,18 @@ std::string FolderPackageName(std::string dir) {
   return dir + ".exe";
 }
 
-int BuildFolder(const std::vector<std::string>& args, PackMethod method, std::string out) {
-  const std::string& stubName = args[0];
-  const std::string& dirName = args[1];
-  const std::string options = args.size() > 2 ? args[2] : "";
-  const std::string extPath = args.size() > 3 ? args[3] : "";
-  uint8_t block[OptionsBlockSize];
-  const BlockRefusal bad = ComposeBlock(options, extPath, block);
-  if (!bad.what.empty()) return Refuse(bad.name, bad.what);
-
-  std::string why;
-  struct stat stubInfo;
-  Input stub(OpenInput(stubName, stubInfo, why));
-  if (stub.get() == NoFile) return Refuse(stubName, why);
-  why = CheckBareStub(stub.get(), stubInfo);
-  if (!why.empty()) return Refuse(stubName, why);
+int BuildFolder(const PackageRequest& request, PackMethod method) {
+  PreparedStub stub;
+  const Refusal refused = PrepareStub(request, stub);
+  if (refused.failed()) return Refuse(refused.name, refused.what);
+  const std::string& dirName = request.input;
   std::vector<SourceEntry> entries;
   ScanRefusal refusal;
   if (!ScanFolder(dirName, method == PackMethod::Solid ? EntryOrder::ForSolid : EntryOrder::ByName, entries, refusal))
     return Refuse(refusal.path, refusal.why);
 
-  if (out.empty()) out = FolderPackageName(dirName);
-  if (SameFile(stubInfo, out)) return Refuse(out, "would overwrite an input file");
+  const std::string out = request.out.empty() ? FolderPackageName(dirName) : request.out;
+  if (SameFile(stub.original, out)) return Refuse(out, "would overwrite an input file");
   struct stat created;
   const FileHandle package = CreateOutput(out, created);
   if (package == NoFile) return Refuse(out, SystemText(LastFileError()));
@@ -338,14 +440,15 @@ int BuildFolder(const std::vector<std::string>& args, PackMethod method, std::st
     RemovePartial(out, created);
     return Refuse(name, what);
   };
-  const CopyResult copied = CopyFileData(stub.get(), package);
-  if (copied.failed != CopySide::None) return fail(copied.failed == CopySide::Source ? stubName : out, SystemText(copied.error));
-  if (FileWrite(package, block, OptionsBlockSize) != int32_t(OptionsBlockSize))
+  const CopyResult copied = CopyFileData(stub.file, package);
+  if (copied.failed != CopySide::None)
+    return fail(copied.failed == CopySide::Source ? request.stub : out, SystemText(copied.error));
+  if (FileWrite(package, stub.block, OptionsBlockSize) != int32_t(OptionsBlockSize))
     return fail(out, SystemText(LastFileError() != 0 ? LastFileError() : DiskFullError));
 
   BuildCrcTable();
-  const uint64_t archiveOffset = uint64_t(stubInfo.st_size) + OptionsBlockSize;
-  const FolderJob job{dirName, &entries, method, RunsSetup(options), out, package,
+  const uint64_t archiveOffset = stub.size + OptionsBlockSize;
+  const FolderJob job{dirName, &entries, method, stub.runsSetup, out, package,
                       archiveOffset > MaxPackageSize ? 0 : MaxPackageSize - archiveOffset, StagingDir()};
   const PackFailure failure = WriteFolderArchive(job);
   if (failure.failed()) return fail(failure.name, failure.what);
@@ -498,6 +601,21 @@ int Dump(const std::string& name, const std::string& out) {
   return 0;
 }
 
+// Whether the first argument is what gets packed rather than the stub: a folder, or a file
+// beginning with a local header (a stub begins with "MZ").
+bool IsPackInput(const std::string& name) {
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) return false;
+  if (S_ISDIR(info.st_mode)) return true;
+  if (!S_ISREG(info.st_mode)) return false;
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (f == nullptr) return false;
+  uint8_t head[4] = {};
+  const bool zip = std::fread(head, 1, 4, f) == 4 && IsLocalSignature(head);
+  std::fclose(f);
+  return zip;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -507,7 +625,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return UsageError("nothing to do");
   if (args[0] == "--help" || args[0] == "-h") {
-    std::printf("%s\n%s", UsageLine, HelpText);
+    std::printf("%s\n%s\n%s", UsageLine, OptionsText, HelpText);
+    return 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("zelvix-pack %s\n", ZELVIX_VERSION);
     return 0;
   }
   if (args[0] == "--list") {
@@ -519,38 +641,76 @@ int main(int argc, char** argv) {
     return Dump(args[1], args[2]);
   }
 
-  std::string out, methodName;
+  PackageRequest request;
   std::vector<std::string> positional;
-  bool optionsEnded = false;
+  bool optionsEnded = false, extPathNamed = false;
+  const char* const flagNames[4] = {"--auto-start", "--auto-close", "--run-setup", "--temp-dir"};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (!optionsEnded && a == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && a == "-o") {
-      if (i + 1 >= args.size()) return UsageError("-o needs an output name");
-      out = args[++i];
-      if (out.empty()) return UsageError("-o needs an output name");
-    } else if (!optionsEnded && a == "--method") {
-      if (i + 1 >= args.size()) return UsageError("--method needs solid, lzma, deflate or store");
-      methodName = args[++i];
-    } else if (!optionsEnded && positional.empty() && a.size() > 1 && a[0] == '-') {
-      return UsageError("unknown option '" + a + "'");
-    } else {
+    // An option that takes a value: the next argument, whatever it is.
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    bool flag = false;
+    for (int f = 0; f < 4 && !optionsEnded; ++f)
+      if (a == flagNames[f]) request.named[f] = flag = true;
+    if (flag) continue;
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
       positional.push_back(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else if (a == "-o") {
+      if (!value(request.out) || request.out.empty()) return UsageError("-o needs an output name");
+    } else if (a == "--stub") {
+      if (!value(request.stub) || request.stub.empty()) return UsageError("--stub needs a stub file");
+    } else if (a == "--method") {
+      if (!value(request.methodName)) return UsageError("--method needs solid, lzma, deflate or store");
+    } else if (a == "--extract-path") {
+      if (!value(request.extPath)) return UsageError("--extract-path needs a path");
+      extPathNamed = true;
+    } else if (a == "--icon") {
+      if (!value(request.branding.iconFile) || request.branding.iconFile.empty())
+        return UsageError("--icon needs an icon file");
+    } else if (a == "--title") {
+      if (!value(request.branding.title)) return UsageError("--title needs a text");
+      request.branding.titleGiven = true;
+    } else if (a == "--version-info") {
+      if (!value(request.branding.versionInfo)) return UsageError("--version-info needs Key=Value,...");
+      request.branding.versionGiven = true;
+    } else {
+      return UsageError("unknown option '" + a + "'");
     }
+  }
+  // [STUB] INPUT [Options [ExtPath]]: the stub is left out when it is given with --stub, or
+  // when the first argument is what gets packed.
+  if (positional.empty()) return UsageError("a ZIP file or folder is needed");
+  if (!request.stub.empty()) {
+    positional.insert(positional.begin(), request.stub);
+  } else if (IsPackInput(positional[0])) {
+    positional.insert(positional.begin(), InstalledStub());
+    request.stubInstalled = true;
   }
   if (positional.size() < 2) return UsageError("a stub and a ZIP file or folder are needed");
   if (positional.size() > 4) return UsageError("too many arguments");
+  if (positional.size() > 3 && extPathNamed) return UsageError("ExtPath is given twice (and --extract-path)");
+  request.stub = positional[0];
+  request.input = positional[1];
+  if (positional.size() > 2) request.options = positional[2];
+  if (positional.size() > 3) request.extPath = positional[3];
+
   struct stat input;
-  if (stat(positional[1].c_str(), &input) == 0 && S_ISDIR(input.st_mode)) {
+  if (stat(request.input.c_str(), &input) == 0 && S_ISDIR(input.st_mode)) {
     PackMethod method = PackMethod::Solid;
+    const std::string& methodName = request.methodName;
     if (methodName == "lzma") method = PackMethod::Lzma;
     else if (methodName == "deflate") method = PackMethod::Deflate;
     else if (methodName == "store") method = PackMethod::Store;
     else if (!methodName.empty() && methodName != "solid")
       return UsageError("unknown method '" + methodName + "' (solid, lzma, deflate or store)");
-    return BuildFolder(positional, method, out);
+    return BuildFolder(request, method);
   }
-  if (!methodName.empty()) return UsageError("--method applies to a folder, not to a ZIP file");
-  return Build(positional, out);
+  if (!request.methodName.empty()) return UsageError("--method applies to a folder, not to a ZIP file");
+  return Build(request);
 }

@@ -10,6 +10,8 @@ constexpr uint32_t ExtPathOffset = 13;
 constexpr uint32_t MaxExtPathLength = OptionsBlockSize - ExtPathOffset;  // 243
 // The reader takes the path back only from offsets 13 to 253 (241 characters).
 constexpr uint32_t ExtPathReadEnd = 254;
+// The longest extract path a package reads back whole: what zelvix-pack takes.
+constexpr uint32_t ExtPathReadLength = ExtPathReadEnd - ExtPathOffset;  // 241
 
 constexpr uint32_t OptExtractPathSize = 242;    // the options block yields at most 241 characters
 

@@ -23,3 +23,20 @@ endif()
 add_test(NAME signed_package_list COMMAND sh -c "listing=$(\"$0\" --list \"$1\") && printf '%s\\n' \"$listing\""
   ${ZELVIX_PACK} ${ZELVIX_SIGNED_PACKAGE})
 set_tests_properties(signed_package_list PROPERTIES PASS_REGULAR_EXPRESSION "3 entries")
+
+# Packages given their own icon, title and version information by zelvix-pack, one of them
+# signed afterwards (tests/tools/make_branded_packages.sh). Made only when zelvix-pack is built;
+# the tests that run them are skipped otherwise.
+if(EXISTS ${ZELVIX_PACK})
+  set(ZELVIX_BRANDED_PACKAGE ${ZELVIX_FIXTURES_DIR}/branded/branded.exe)
+  add_custom_command(OUTPUT ${ZELVIX_BRANDED_PACKAGE}
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/tools/make_branded_packages.sh ${ZELVIX_PACK} $<TARGET_FILE:zelvix>
+      ${ZELVIX_FIXTURES_DIR}/flat.zip ${ZELVIX_FIXTURES_DIR}/branded
+    DEPENDS zelvix zelvix_fixtures ${ZELVIX_PACK} ${PROJECT_SOURCE_DIR}/tests/tools/make_branded_packages.sh
+      ${PROJECT_SOURCE_DIR}/tests/tools/make_icon.py
+    COMMENT "Branding and signing packages (tests/tools/make_branded_packages.sh)")
+  add_custom_target(zelvix_branded_packages ALL DEPENDS ${ZELVIX_BRANDED_PACKAGE})
+  if(TARGET zelvix_e2e_tests)
+    add_dependencies(zelvix_e2e_tests zelvix_branded_packages)
+  endif()
+endif()

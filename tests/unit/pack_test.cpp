@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "package/options_block.h"
+#include "pack/branding.h"
+#include "package/stub_mark.h"
 #include "support/temp_dir.h"
 #include "util/bytes.h"
 
@@ -174,15 +176,35 @@ Bytes SampleZip() {
                   {"setup.exe", Text("MZ"), false, 0}});
 }
 
-// A stand-in for the bare stub: "MZ", a whole number of 256-byte blocks, and the local-header
-// signature at an unaligned offset, which must not count as an attached archive.
+// A stand-in for the bare stub: a PE32 header and one section whose data begin with the stub's
+// mark, a whole number of 256-byte blocks, and the local-header signature at an unaligned
+// offset, which must not count as an attached archive.
 Bytes SampleStub() {
   Bytes stub(4 * 256);
   for (size_t i = 0; i < stub.size(); ++i) stub[i] = uint8_t(i * 7 + 3);
+  std::fill(stub.begin(), stub.begin() + 0x200, 0);
   stub[0] = 'M';
   stub[1] = 'Z';
+  StoreLE32(&stub[0x3C], 0x40);                  // e_lfanew
+  StoreLE32(&stub[0x40], 0x00004550);            // "PE\0\0"
+  StoreLE16(&stub[0x44], 0x14C);                 // i386
+  StoreLE16(&stub[0x46], 1);                     // one section
+  StoreLE16(&stub[0x54], 224);                   // optional header size
+  const size_t optional = 0x58;
+  StoreLE16(&stub[optional], 0x10B);             // PE32
+  StoreLE32(&stub[optional + 32], 0x1000);       // section alignment
+  StoreLE32(&stub[optional + 36], 0x200);        // file alignment
+  StoreLE32(&stub[optional + 92], 16);           // data directories
+  const size_t section = optional + 224;
+  std::memcpy(&stub[section], ".text", 5);
+  StoreLE32(&stub[section + 8], 0x200);          // virtual size
+  StoreLE32(&stub[section + 12], 0x1000);        // virtual address
+  StoreLE32(&stub[section + 16], 0x200);         // raw size
+  StoreLE32(&stub[section + 20], 0x200);         // raw data at 512
+  const std::string mark = std::string(StubMark) + '\0';
+  std::copy(mark.begin(), mark.end(), stub.begin() + 0x200);
   const uint8_t signature[] = {'P', 'K', 3, 4};
-  std::copy(signature, signature + 4, stub.begin() + 300);
+  std::copy(signature, signature + 4, stub.begin() + 0x200 + 300);
   return stub;
 }
 
@@ -233,9 +255,41 @@ TEST_F(PackTest, OptionsAndExtractPathGoIntoTheBlock) {
   EXPECT_EQ(ReadFile(dir + "/out.exe"), Concat(stubBytes, Block("1101", "C:\\Program Files\\Tools"), zipBytes));
   EXPECT_EQ(Pack({stub, zip, "1"}).status, 0);
   EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("1", ""), zipBytes));
-  const std::string longest(MaxExtPathLength, 'x');
+  // The longest path the package reads back whole; '/' is written as '\'.
+  const std::string longest(ExtPathReadLength, 'x');
   EXPECT_EQ(Pack({stub, zip, "0000", longest}).status, 0);
   EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("0000", longest.c_str()), zipBytes));
+  EXPECT_EQ(Pack({stub, zip, "0", "%ProgramFiles%/Zelvix Tools/bin"}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/archive.exe"), Concat(stubBytes, Block("0", "%ProgramFiles%\\Zelvix Tools\\bin"), zipBytes));
+}
+
+// The named flags and --extract-path write what the four-character form does, in any order
+// and mixed with it (a named flag switches its flag on whatever the characters say).
+TEST_F(PackTest, NamedOptionsWriteTheBytesOfTheCharacterForm) {
+  using Args = std::vector<std::string>;
+  const struct {
+    Args named;
+    const char *options, *extPath;
+  } cases[] = {
+      {{"--auto-start"}, "1000", ""},
+      {{"--auto-close", "--extract-path", "C:/Tools"}, "0100", "C:\\Tools"},
+      {{"--temp-dir", "--run-setup"}, "0011", ""},
+      {{"--auto-start", "--auto-close", "--run-setup", "--temp-dir", "--extract-path", "x"}, "1111", "x"},
+      {{"--extract-path", "%LOCALAPPDATA%\\App", "--", "0100"}, "0100", "%LOCALAPPDATA%\\App"},
+      {{"--run-setup", "--", "1000"}, "1010", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.named.front());
+    Args args = {"-o", dir + "/named.exe", stub, zip};
+    // Options after the inputs; those after "--" are the positional Options.
+    for (const std::string& a : c.named) args.push_back(a);
+    const ToolRun run = Pack(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir + "/named.exe"), Concat(stubBytes, Block(c.options, c.extPath), zipBytes));
+  }
+  ExpectRefusal(Pack({stub, zip, "--extract-path", std::string(ExtPathReadLength + 1, 'y')}),
+                std::string(ExtPathReadLength + 1, 'y'), "at most 241");
+  EXPECT_EQ(Pack({stub, zip, "0", "a", "--extract-path", "b"}).status, 2);
 }
 
 TEST_F(PackTest, ExistingOutputIsReplaced) {
@@ -252,7 +306,8 @@ TEST_F(PackTest, RefusesMissingOrUnreadableInputs) {
       {{stub, dir + "/missing.zip"}, dir + "/missing.zip", missing},
       {{stub + "/x", zip}, stub + "/x", notDir},
       {{stub, zip + "/x"}, zip + "/x", notDir},
-      {{dir, zip}, dir, "not a regular file"},
+      // A folder first is what gets packed; the ZIP name after it is taken for Options.
+      {{dir, zip}, zip, "options"},
       {{stub, "/dev/null"}, "/dev/null", "not a regular file"},
       {{"--dump", zip + "/x", dir + "/out.zip"}, zip + "/x", notDir},
   });
@@ -268,16 +323,31 @@ TEST_F(PackTest, RefusesAStubThatIsNotBare) {
   Bytes package = Concat(stubBytes, Block("", ""), zipBytes);
   package.resize((package.size() + 255) / 256 * 256);
   WriteFile(dir + "/package.exe", package);
-  // A ZIP file given as the stub, padded to whole blocks.
+  // A ZIP file given as the stub (with --stub: first, it would be what gets packed), padded
+  // to whole blocks.
   Bytes padded = zipBytes;
   padded.resize((padded.size() + 255) / 256 * 256);
   WriteFile(dir + "/zipstub.exe", padded);
   WriteFile(dir + "/empty.exe", {});
+  // Programs that are not Zelvix stubs: the stub's first 512 bytes (headers whose sections lie
+  // beyond the file), the stub without its mark, a 64-bit PE, text.
+  WriteFile(dir + "/fake.exe", Bytes(stubBytes.begin(), stubBytes.begin() + 512));
+  Bytes unmarked = stubBytes;
+  unmarked[0x200] = 'z';
+  WriteFile(dir + "/unmarked.exe", unmarked);
+  Bytes wide = stubBytes;
+  StoreLE16(&wide[0x44], 0x8664);
+  WriteFile(dir + "/amd64.exe", wide);
+  WriteFile(dir + "/text.exe", Bytes(512, 'a'));
   ExpectRefusals({
       {{dir + "/odd.exe", zip}, dir + "/odd.exe", "multiple of 256"},
       {{dir + "/package.exe", zip}, dir + "/package.exe", "archive is attached"},
-      {{dir + "/zipstub.exe", zip}, dir + "/zipstub.exe", "not a bare stub"},
+      {{"--stub", dir + "/zipstub.exe", zip}, dir + "/zipstub.exe", "not a bare stub"},
       {{dir + "/empty.exe", zip}, dir + "/empty.exe", "empty"},
+      {{dir + "/fake.exe", zip}, dir + "/fake.exe", "not a Zelvix stub: a PE section lies outside the file"},
+      {{dir + "/unmarked.exe", zip}, dir + "/unmarked.exe", "not a Zelvix stub: a Windows program without"},
+      {{dir + "/amd64.exe", zip}, dir + "/amd64.exe", "not a Zelvix stub: not a 32-bit x86"},
+      {{dir + "/text.exe", zip}, dir + "/text.exe", "not a Zelvix stub: not a Windows program"},
   });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
 }
@@ -298,14 +368,14 @@ TEST_F(PackTest, RefusesAZipWithoutLeadingLocalHeader) {
 TEST_F(PackTest, RefusesBadOptionsAndLongExtractPath) {
   // The argument at fault takes the place of a file name; an argument of any length is refused
   // at once (the tool runs under a time limit).
-  const std::string tooLong(MaxExtPathLength + 1, 'x'), farTooLong(70000, 'x');
+  const std::string tooLong(ExtPathReadLength + 1, 'x'), farTooLong(70000, 'x');
   ExpectRefusals({
       {{stub, zip, "2"}, "2", "options"},
       {{stub, zip, "abcd"}, "abcd", "options"},
       {{stub, zip, "11011"}, "11011", "options"},
       {{stub, zip, "1 0"}, "1 0", "options"},
-      {{stub, zip, "1", tooLong}, tooLong, "at most 243"},
-      {{stub, zip, "0000", farTooLong}, farTooLong, "at most 243"},
+      {{stub, zip, "1", tooLong}, tooLong, "at most 241"},
+      {{stub, zip, "0000", farTooLong}, farTooLong, "at most 241"},
   });
   EXPECT_FALSE(Exists(dir + "/archive.exe"));
 }
@@ -388,13 +458,24 @@ TEST_F(PackTest, HelpExplainsEveryOption) {
   const ToolRun run = Pack({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const char* flag : {"a.start", "a.close", "r.setup", "t.dir"}) {
-    const size_t at = run.out.find(std::string("  ") + flag);
+    const size_t at = run.out.find(std::string("  ") + flag + "  ");
     ASSERT_NE(at, std::string::npos) << flag;
     // Two lines each: the flag's line and one continuation line.
     const size_t first = run.out.find('\n', at);
     const size_t second = run.out.find('\n', first + 1);
     EXPECT_EQ(run.out.substr(first + 1, 11), std::string(11, ' ')) << flag;
     EXPECT_NE(second, std::string::npos);
+  }
+  // Every option on a line of its own, each taken by the tool (none is unknown to it).
+  for (const char* option : {"-o", "--stub", "--auto-start", "--auto-close", "--run-setup", "--temp-dir",
+                             "--extract-path", "--method", "--icon", "--title", "--version-info", "--list", "--dump",
+                             "--help", "--version"}) {
+    const std::string line = std::string("\n  ") + option + " ";
+    const size_t at = run.out.find(line);
+    ASSERT_NE(at, std::string::npos) << option;
+    const size_t end = run.out.find('\n', at + 1);
+    EXPECT_GT(end - at - line.size(), 10u) << option << ": no explanation";
+    EXPECT_EQ(Pack({option}).err.find("unknown option"), std::string::npos) << option;
   }
 }
 
@@ -724,6 +805,147 @@ TEST_F(PackTest, SolidArchivesFromElsewhereAreCheckedThroughTheirPayload) {
   run = Pack({"-o", dir + "/out.exe", stub, dir + "/damaged.zip"});
   ExpectRefusal(run, dir + "/damaged.zip", "payload.zip");
   EXPECT_FALSE(Exists(dir + "/out.exe"));
+}
+
+// --- The package's identity: icon, title, version information ------------------------------
+
+// Runs tests/tools/check_branding.py on a package built from stub; "-" for what was not asked.
+ToolRun CheckBranding(const std::string& package, const std::string& stub, const std::string& icon,
+                      const std::string& title, const std::string& versionInfo) {
+  const TempDir capture;
+  const std::string out = capture.Path("out");
+  const std::string command = "timeout 60 python3 " +
+                              Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/check_branding.py") + " " +
+                              Quote(package) + " " + Quote(stub) + " " + Quote(icon) + " " + Quote(title) + " " +
+                              Quote(versionInfo) + " >" + Quote(out) + " 2>&1";
+  ToolRun run;
+  const int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const Bytes o = ReadFile(out);
+  run.out.assign(o.begin(), o.end());
+  return run;
+}
+
+void MakeIcon(const std::string& name, bool signature) {
+  const std::string command = "python3 " + Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/make_icon.py") + " " +
+                              Quote(name) + (signature ? " --signature" : "");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+// The stub of the win32 build (ZELVIX_STUB), which has the resources to rebrand.
+std::string BuiltStub() {
+  const char* stub = std::getenv("ZELVIX_STUB");
+  return stub != nullptr && Exists(stub) ? stub : "";
+}
+
+// Every combination read back through the PE headers and the resource directory: the layout
+// the locator needs, the icon's every image, the caption with the controls behind it intact,
+// the version resource; what was not asked stays the stub's. An icon whose image is the
+// local-header signature over and over must be moved off every 256-byte boundary.
+TEST_F(PackTest, BrandedPackagesReadBackThroughTheResourceDirectory) {
+  const std::string built = BuiltStub();
+  if (built.empty()) GTEST_SKIP() << "no stub built (ZELVIX_STUB, the win32 preset)";
+  const std::string icon = dir + "/app.ico", signatureIcon = dir + "/pk.ico";
+  MakeIcon(icon, false);
+  MakeIcon(signatureIcon, true);
+  const std::string version =
+      "ProductName=Zelvix Demo,FileVersion=1.2.3.4,CompanyName=ACME\\, Inc.,FileDescription=Démo Installer,"
+      "LegalCopyright=© 2026 ACME";
+  const struct {
+    std::string icon, title, version;
+  } cases[] = {
+      {icon, "Demo Setup", version},
+      {signatureIcon, "-", "-"},
+      {"-", "日本語のタイトル — long enough to move the controls", "-"},
+      {"-", "x", "FileVersion=7,ProductVersion=2.5"},
+      {icon, "-", "ProductName=only a name"},
+      {"-", std::string(MaxTitleCharacters, 'T'), "-"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.icon + " " + c.title + " " + c.version);
+    std::vector<std::string> args = {"-o", dir + "/branded.exe"};
+    if (c.icon != "-") args.insert(args.end(), {"--icon", c.icon});
+    if (c.title != "-") args.insert(args.end(), {"--title", c.title});
+    if (c.version != "-") args.insert(args.end(), {"--version-info", c.version});
+    args.insert(args.end(), {built, zip, "1000"});
+    const ToolRun run = Pack(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(CheckBranding(dir + "/branded.exe", built, c.icon, c.title, c.version).out, "ok\n");
+    const ToolRun list = Pack({"--list", dir + "/branded.exe"});
+    EXPECT_NE(list.out.find("4 entries"), std::string::npos) << list.out << list.err;
+  }
+  // Without them, the stub byte for byte.
+  ASSERT_EQ(Pack({"-o", dir + "/plain.exe", built, zip}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/plain.exe"), Concat(ReadFile(built), Block("", ""), zipBytes));
+}
+
+// Bad identity arguments are refused by name before anything is written, whatever the stub.
+TEST_F(PackTest, RefusesBadIconTitleAndVersionInformation) {
+  WriteFile(dir + "/text.ico", Text("not an icon at all"));
+  Bytes cut = {0, 0, 1, 0, 2, 0};  // two images announced, no directory
+  WriteFile(dir + "/cut.ico", cut);
+  MakeIcon(dir + "/good.ico", false);
+  Bytes outside = ReadFile(dir + "/good.ico");
+  StoreLE32(&outside[6 + 12], uint32_t(outside.size()));  // the first image's offset: the end
+  WriteFile(dir + "/outside.ico", outside);
+  Bytes noImage = {0, 0, 1, 0, 0, 0};
+  WriteFile(dir + "/none.ico", noImage);
+  const std::string longTitle(MaxTitleCharacters + 1, 't');
+  using Args = std::vector<std::string>;
+  const struct {
+    Args options;
+    std::string name, mention;
+  } cases[] = {
+      {{"--icon", dir + "/text.ico"}, dir + "/text.ico", "not an icon file"},
+      {{"--icon", dir + "/cut.ico"}, dir + "/cut.ico", "cut short"},
+      {{"--icon", dir + "/outside.ico"}, dir + "/outside.ico", "image 1 lies outside"},
+      {{"--icon", dir + "/none.ico"}, dir + "/none.ico", "no image"},
+      {{"--icon", dir + "/missing.ico"}, dir + "/missing.ico", "cannot be read"},
+      {{"--title", longTitle}, longTitle, "more than 63"},
+      {{"--title", ""}, "--title", "empty"},
+      {{"--title", "\xC3("}, "\xC3(", "not UTF-8"},
+      {{"--version-info", "Colour=blue"}, "Colour=blue", "unknown key 'Colour'"},
+      {{"--version-info", "FileVersion=1.2.3.4.5"}, "FileVersion=1.2.3.4.5", "one to four numbers"},
+      {{"--version-info", "FileVersion=1.70000"}, "FileVersion=1.70000", "one to four numbers"},
+      {{"--version-info", "ProductVersion=v2"}, "ProductVersion=v2", "one to four numbers"},
+      {{"--version-info", "ProductName=a,ProductName=b"}, "ProductName=a,ProductName=b", "given twice"},
+      {{"--version-info", "ProductName"}, "ProductName", "has no '='"},
+      {{"--version-info", "ProductName="}, "ProductName=", "has no value"},
+      {{"--version-info", "ProductName=a,"}, "ProductName=a,", "empty item"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Args args = c.options;
+    args.insert(args.end(), {"-o", dir + "/out.exe", stub, zip});
+    ExpectRefusal(Pack(args), c.name, c.mention);
+    EXPECT_FALSE(Exists(dir + "/out.exe"));
+  }
+  // A stub without resources (the stand-in) cannot be given an identity.
+  ExpectRefusal(Pack({"--title", "t", "-o", dir + "/out.exe", stub, zip}), stub, "resource");
+}
+
+// Installed as the .deb lays it out, zelvix-pack finds its stub without being told:
+// <prefix>/bin/zelvix-pack and <prefix>/share/zelvix/zelvix.exe.
+TEST_F(PackTest, InstalledToolFindsItsStub) {
+  const std::string prefix = dir + "/prefix";
+  ASSERT_EQ(std::system(("mkdir -p " + Quote(prefix + "/bin") + " " + Quote(prefix + "/share/zelvix")).c_str()), 0);
+  ASSERT_EQ(std::system(("cp " + Quote(PackTool()) + " " + Quote(prefix + "/bin/zelvix-pack")).c_str()), 0);
+  const std::string tree = dir + "/tree";
+  MakeTree(tree, {{"a.txt", Text("a")}}, {});
+  const std::string tool = prefix + "/bin/zelvix-pack";
+  auto run = [&](const std::string& args) {
+    return std::system(("timeout 20 " + Quote(tool) + " " + args + " >/dev/null 2>" + Quote(dir + "/err")).c_str());
+  };
+  // No stub installed yet: said so, naming where it was looked for.
+  EXPECT_NE(run(Quote(zip)), 0);
+  const Bytes err = ReadFile(dir + "/err");
+  EXPECT_NE(std::string(err.begin(), err.end()).find("share/zelvix/zelvix.exe: no STUB given"), std::string::npos);
+  WriteFile(prefix + "/share/zelvix/zelvix.exe", stubBytes);
+  EXPECT_EQ(run("-o " + Quote(dir + "/zip.exe") + " " + Quote(zip) + " 1"), 0);
+  EXPECT_EQ(ReadFile(dir + "/zip.exe"), Concat(stubBytes, Block("1", ""), zipBytes));
+  EXPECT_EQ(run("--method store " + Quote(tree)), 0);
+  const Bytes package = ReadFile(tree + ".exe");
+  EXPECT_EQ(Bytes(package.begin(), package.begin() + long(stubBytes.size())), stubBytes);
 }
 
 }  // namespace
