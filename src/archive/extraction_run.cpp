@@ -9,6 +9,7 @@
 #include "codec/stored_copy.h"
 #include "inflate/huffman.h"
 #include "inflate/inflate.h"
+#include "lzma/lzma.h"
 #include "util/fatal.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -348,6 +349,7 @@ int32_t EntryDataSize(const LocalFileHeader& header) {
 Codec CodecFor(uint16_t method) {
   if (method == 0) return CopyStored;
   if (method == 8) return Inflate;
+  if (method == 14) return DecodeLzma;
   return nullptr;
 }
 

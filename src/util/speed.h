@@ -29,3 +29,12 @@ constexpr bool CrcTwoLanes = false;
 #else
 constexpr bool CrcTwoLanes = true;
 #endif
+
+// The LZMA decoder's bit step (one probability, one range update) and its bit-tree loops: a
+// called function in the stub, where a dozen inlined copies would cost more bytes than the
+// whole decoder may; inlined natively, where the call per bit is most of the decoding time.
+#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
+#define ZELVIX_NATIVE_INLINE __attribute__((noinline))
+#else
+#define ZELVIX_NATIVE_INLINE ZELVIX_INLINE
+#endif
