@@ -2,6 +2,7 @@
 // state machine of matches and repeats, and the window. One decoding loop, LzmaPull; the
 // codec DecodeLzma and later stream readers both go through it.
 #include "lzma/lzma.h"
+#include <cstring>
 #include "util/bytes.h"
 #include "util/speed.h"
 
@@ -27,6 +28,10 @@ constexpr uint32_t Literal = RepLen + 514;        // 0x300 per literal context
 // high[8-bit tree]: lengths 2..9, 10..17 and 18..273.
 constexpr uint32_t LenLow = 2, LenMid = LenLow + 16 * 8, LenHigh = LenMid + 16 * 8;
 
+// The state after a literal: 0 after literals, otherwise how many symbols ago the last match
+// or repeat came, and of which kind.
+constexpr uint8_t AfterLiteral[12] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
+
 constexpr uint32_t ProbBits = 11, MoveBits = 5, TopValue = 1u << 24;
 constexpr uint32_t EndMarker = 0xFFFFFFFF;  // the distance (less one) of the end marker
 constexpr uint32_t MaxWindow = 0x80000000;  // no block this large exists in a 32-bit process
@@ -46,22 +51,31 @@ ZELVIX_COLD uint32_t NextByteSlow(LzmaRange& rc) {
   return 0;
 }
 
-ZELVIX_INLINE void Normalize(LzmaRange& rc) {
+// Natively the range decoder takes the chunk's bytes through its own pointer; the stub takes
+// each through the input record, one call per byte (see util/speed.h).
+ZELVIX_NATIVE_INLINE void Normalize(LzmaRange& rc) {
   if (rc.range >= TopValue) return;
   uint32_t b;
-  if (rc.next != rc.end) {
-    b = *rc.next++;
+  if constexpr (LzmaStateInRegisters) {
+    if (rc.next != rc.end) {
+      b = *rc.next++;
+    } else {
+      LzmaRange t = rc;  // a copy, so that the caller's range decoder can stay in registers
+      b = NextByteSlow(t);
+      rc = t;
+    }
   } else {
-    LzmaRange t = rc;  // a copy, so that the caller's range decoder can stay in registers
-    b = NextByteSlow(t);
-    rc = t;
+    const int32_t c = NextInputByte(*rc.in);
+    rc.overrun |= c < 0;
+    b = uint8_t(c);
   }
   rc.range <<= 8;
   rc.code = (rc.code << 8) | b;
 }
 
 // One bit against probability *p, which then moves 1/32 of the way towards what came.
-ZELVIX_NATIVE_INLINE uint32_t Bit(LzmaRange& rc, uint16_t* p) {
+ZELVIX_NATIVE_INLINE uint32_t Bit(LzmaRange& rc, uint32_t i) {
+  uint16_t* const p = rc.probs + i;
   Normalize(rc);
   const uint32_t bound = (rc.range >> ProbBits) * *p;
   if (rc.code < bound) {
@@ -75,22 +89,16 @@ ZELVIX_NATIVE_INLINE uint32_t Bit(LzmaRange& rc, uint16_t* p) {
   return 1;
 }
 
-// A bit tree of n bits, most significant first; p[1..2^n - 1] are its nodes.
-ZELVIX_NATIVE_INLINE uint32_t Tree(LzmaRange& rc, uint16_t* p, uint32_t n) {
-  uint32_t m = 1;
-  while (m < (1u << n)) m = (m << 1) | Bit(rc, p + m);
-  return m - (1u << n);
-}
-
-// The same tree read least significant bit first.
-ZELVIX_NATIVE_INLINE uint32_t ReverseTree(LzmaRange& rc, uint16_t* p, uint32_t n) {
+// A bit tree of n bits, p[1..2^n - 1] its nodes: the value read most significant bit first,
+// or with reverse least significant first.
+ZELVIX_NATIVE_INLINE uint32_t Tree(LzmaRange& rc, uint32_t p, uint32_t n, bool reverse = false) {
   uint32_t m = 1, value = 0;
   for (uint32_t i = 0; i < n; ++i) {
     const uint32_t bit = Bit(rc, p + m);
     m = (m << 1) | bit;
     value |= bit << i;
   }
-  return value;
+  return reverse ? value : m - (1u << n);
 }
 
 // n >= 1 bits of probability one half, most significant first.
@@ -107,21 +115,39 @@ ZELVIX_NATIVE_INLINE uint32_t DirectBits(LzmaRange& rc, uint32_t n) {
 }
 
 // A match length less 2 (0..271) from the length coder at p.
-ZELVIX_NATIVE_INLINE uint32_t Length(LzmaRange& rc, uint16_t* p, uint32_t posState) {
-  if (!Bit(rc, p)) return Tree(rc, p + LenLow + posState * 8, 3);
-  if (!Bit(rc, p + 1)) return 8 + Tree(rc, p + LenMid + posState * 8, 3);
-  return 16 + Tree(rc, p + LenHigh, 8);
+ZELVIX_NATIVE_INLINE uint32_t Length(LzmaRange& rc, uint32_t p, uint32_t posState) {
+  uint32_t tree = p + LenLow + posState * 8;
+  uint32_t first = 0, bits = 3;
+  if (Bit(rc, p)) {
+    tree += LenMid - LenLow;
+    first = 8;
+    if (Bit(rc, p + 1)) {
+      tree = p + LenHigh;
+      first = 16;
+      bits = 8;
+    }
+  }
+  return first + Tree(rc, tree, bits);
 }
 
 // A new distance less one, for a match of length len + 2: a 6-bit slot, then its low bits
 // (reverse trees below 128, above that direct bits and the aligned 4 bits).
-ZELVIX_NATIVE_INLINE uint32_t Distance(LzmaRange& rc, uint16_t* probs, uint32_t len) {
-  const uint32_t slot = Tree(rc, probs + PosSlot + (len < 3 ? len : 3) * 64, 6);
+ZELVIX_NATIVE_INLINE uint32_t Distance(LzmaRange& rc, uint32_t len) {
+  const uint32_t slot = Tree(rc, PosSlot + (len < 3 ? len : 3) * 64, 6);
   if (slot < 4) return slot;
-  const uint32_t bits = (slot >> 1) - 1;
-  const uint32_t base = (2 | (slot & 1)) << bits;
-  if (slot < 14) return base + ReverseTree(rc, probs + SpecPos + base - slot, bits);
-  return base + (DirectBits(rc, bits - 4) << 4) + ReverseTree(rc, probs + Align, 4);
+  uint32_t bits = (slot >> 1) - 1, base = (2 | (slot & 1)) << bits;
+  uint32_t tree = SpecPos + base - slot;
+  if (slot >= 14) {
+    base += DirectBits(rc, bits - 4) << 4;
+    tree = Align;
+    bits = 4;
+  }
+  return base + Tree(rc, tree, bits, true);
+}
+
+// Where the byte d >= 1 places behind pos lies in a circular window of size bytes (d <= size).
+ZELVIX_INLINE uint32_t Behind(uint32_t pos, uint32_t d, uint32_t size) {
+  return pos - d + (pos < d ? size : 0);
 }
 
 }  // namespace
@@ -144,33 +170,34 @@ bool LzmaBegin(LzmaDecoder& s, EntryInput& in, EntryOutput& out) {
   if (size < 4096) size = 4096;
   const uint32_t count = Literal + (0x300u << (lc + lp));
   if (size > MaxWindow || !OpenWindow(out, count * 2 + size)) return false;
-  s.probs = reinterpret_cast<uint16_t*>(out.window);
-  for (uint32_t i = 0; i < count; ++i) s.probs[i] = 1u << (ProbBits - 1);
+  s = LzmaDecoder{};  // no match pending, distances and state 0, nothing produced
+  s.rc.probs = reinterpret_cast<uint16_t*>(out.window);
+  for (uint32_t i = 0; i < count; ++i) s.rc.probs[i] = 1u << (ProbBits - 1);
   s.window = out.window + count * 2;
   s.windowSize = size;
   s.window[size - 1] = 0;  // the byte before the first: literal context 0
   s.rc.range = 0xFFFFFFFF;
   s.rc.code = uint32_t(h[10]) << 24 | uint32_t(h[11]) << 16 | uint32_t(h[12]) << 8 | h[13];
-  s.rc.overrun = false;
-  s.pos = s.done = s.state = s.pending = 0;
-  s.rep[0] = s.rep[1] = s.rep[2] = s.rep[3] = 0;
   s.outSize = out.declaredSize;
   s.lc = lc;
   s.lpMask = (1u << lp) - 1;
   s.pbMask = (1u << pb) - 1;
   s.endMarker = (in.flags & 2) != 0;
-  s.result = LzmaResult::Going;
   return true;
 }
 
-uint32_t LzmaPull(LzmaDecoder& s, EntryInput& in, const uint8_t** data, uint32_t max) {
-  if (s.result != LzmaResult::Going) return 0;
-  LzmaRange rc = s.rc;
+uint32_t LzmaPull(LzmaDecoder& stream, EntryInput& in, const uint8_t** data, uint32_t max) {
+  if (stream.result != LzmaResult::Going) return 0;
+  LzmaDecoder copy;
+  if constexpr (LzmaStateInRegisters) copy = stream;
+  LzmaDecoder& s = LzmaStateInRegisters ? copy : stream;  // see util/speed.h
+  LzmaRange& rc = s.rc;
   rc.in = &in;
-  rc.next = in.chunk + in.pos;
-  rc.end = in.chunk + in.count;
+  if constexpr (LzmaStateInRegisters) {
+    rc.next = in.chunk + in.pos;
+    rc.end = in.chunk + in.count;
+  }
   uint8_t* const win = s.window;
-  uint16_t* const probs = s.probs;
   const uint32_t size = s.windowSize, outSize = s.outSize;
   uint32_t pos = s.pos == size ? 0 : s.pos;
   const uint32_t start = pos;
@@ -179,48 +206,47 @@ uint32_t LzmaPull(LzmaDecoder& s, EntryInput& in, const uint8_t** data, uint32_t
   if (room > max) room = max;
   if (room > outSize - s.done) room = outSize - s.done;
   const uint32_t stop = pos + room;
-  uint32_t state = s.state, rep0 = s.rep[0], rep1 = s.rep[1], rep2 = s.rep[2], rep3 = s.rep[3];
-  uint32_t pending = s.pending;
-  LzmaResult result = LzmaResult::Going;
+  uint32_t* const rep = s.rep;
+  LzmaResult result = LzmaResult::Failed;  // every way out of the loop but two fails the stream
   for (;;) {
-    if (pending != 0 && pos != stop) {  // the rest of a match, as far as there is room
+    if (s.pending != 0 && pos != stop) {  // the rest of a match, as far as there is room
       uint32_t n = stop - pos;
-      if (n > pending) n = pending;
-      pending -= n;
-      uint32_t from = pos - rep0 - 1;
-      if (pos <= rep0) from += size;
-      do {
+      if (n > s.pending) n = s.pending;
+      s.pending -= n;
+      uint32_t from = Behind(pos, rep[0] + 1, size);
+      if (LzmaStateInRegisters && from + n <= size && (from > pos || pos - from >= 8)) {
+        // Natively, eight bytes at a time where the source does not wrap and stays eight bytes
+        // or more behind (or ahead, in the window's other half): each step then reads only
+        // bytes written before it.
+        for (; n >= 8; n -= 8, pos += 8, from += 8) memcpy(win + pos, win + from, 8);
+      }
+      for (; n != 0; --n) {
         win[pos++] = win[from++];
         if (from == size) from = 0;
-      } while (--n);
+      }
     }
     const uint32_t total = base + pos;
     if (pos == stop) {
       // Room ends here. At the declared size only the marker may still come, when it must.
       if (total != outSize || !s.endMarker) {
-        if (total == outSize) result = LzmaResult::Ended;
+        result = total == outSize ? LzmaResult::Ended : LzmaResult::Going;
         break;
       }
     }
-    if (rc.overrun) {
-      result = LzmaResult::Failed;
-      break;
-    }
+    if (rc.overrun) break;
     const uint32_t posState = total & s.pbMask;
-    if (!Bit(rc, probs + IsMatch + state * 16 + posState)) {
-      if (total == outSize) {  // a literal past the declared size
-        result = LzmaResult::Failed;
-        break;
-      }
+    uint32_t state = s.state;
+    if (!Bit(rc, IsMatch + state * 16 + posState)) {
+      if (total == outSize) break;  // a literal past the declared size
       // A literal: its coder chosen by the previous byte's high lc bits and the position's low
       // lp bits. After a match it is first decoded against the byte at rep0 (offs 0x100 while
       // the bits agree, with the match bit choosing the half), then on its own (offs 0).
-      const uint32_t prev = win[(pos == 0 ? size : pos) - 1];
-      uint16_t* const p = probs + Literal + 0x300 * (((total & s.lpMask) << s.lc) + (prev >> (8 - s.lc)));
+      const uint32_t prev = win[Behind(pos, 1, size)];
+      const uint32_t p = Literal + 0x300 * (((total & s.lpMask) << s.lc) + (prev >> (8 - s.lc)));
       uint32_t offs = 0, match = 0, symbol = 1;
       if (state >= 7) {
         offs = 0x100;
-        match = win[pos > rep0 ? pos - rep0 - 1 : pos - rep0 - 1 + size];
+        match = win[Behind(pos, rep[0] + 1, size)];
       }
       do {
         match <<= 1;
@@ -230,73 +256,64 @@ uint32_t LzmaPull(LzmaDecoder& s, EntryInput& in, const uint8_t** data, uint32_t
         offs &= bit ? matchBit : ~matchBit;
       } while (symbol < 0x100);
       win[pos++] = uint8_t(symbol);
-      state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
+      s.state = AfterLiteral[state];
       continue;
     }
-    uint32_t len;
-    if (Bit(rc, probs + IsRep + state)) {
-      if (!Bit(rc, probs + IsRepG0 + state)) {
-        if (!Bit(rc, probs + IsRep0Long + state * 16 + posState)) {  // one byte from rep0
-          state = state < 7 ? 9 : 11;
-          len = 1;
-          goto copy;
-        }
-      } else {
-        uint32_t dist;
-        if (!Bit(rc, probs + IsRepG1 + state)) {
-          dist = rep1;
-        } else {
-          if (!Bit(rc, probs + IsRepG2 + state)) {
-            dist = rep2;
-          } else {
-            dist = rep3;
-            rep3 = rep2;
-          }
-          rep2 = rep1;
-        }
-        rep1 = rep0;
-        rep0 = dist;
+    // A match: a repeat of one of the last four distances (which moves to the front, those
+    // before it down one), or a new distance (all four move down).
+    const bool repeat = Bit(rc, IsRep + state);
+    uint32_t len, which = 3;
+    if (repeat) {
+      which = 0;
+      if (Bit(rc, IsRepG0 + state)) {
+        which = 1;
+        if (Bit(rc, IsRepG1 + state)) which = 2 + Bit(rc, IsRepG2 + state);
+      } else if (!Bit(rc, IsRep0Long + state * 16 + posState)) {  // one byte from rep0
+        s.state = state < 7 ? 9 : 11;
+        len = 1;
+        goto copy;
       }
-      len = Length(rc, probs + RepLen, posState) + 2;
-      state = state < 7 ? 8 : 11;
-    } else {
-      rep3 = rep2;
-      rep2 = rep1;
-      rep1 = rep0;
-      len = Length(rc, probs + MatchLen, posState);
-      state = state < 7 ? 7 : 10;
-      rep0 = Distance(rc, probs, len);
-      len += 2;
-      if (rep0 == EndMarker) {
+    }
+    if (which != 0) {
+      // Natively with constant indices only, so that the four stay in registers.
+      const uint32_t dist = LzmaStateInRegisters ? (which == 1 ? rep[1] : which == 2 ? rep[2] : rep[3]) : rep[which];
+      if constexpr (LzmaStateInRegisters) {
+        if (which == 3) rep[3] = rep[2];
+        if (which >= 2) rep[2] = rep[1];
+        rep[1] = rep[0];
+      } else {
+        do rep[which] = rep[which - 1];
+        while (--which);
+      }
+      rep[0] = dist;
+    }
+    len = Length(rc, repeat ? RepLen : MatchLen, posState);
+    s.state = state < 7 ? 7 + repeat : 10 + repeat;
+    if (!repeat) {
+      rep[0] = Distance(rc, len);
+      if (rep[0] == EndMarker) {
         // Wanted only where the declared size has been produced; after it, the encoder's
         // flush leaves the code at 0.
-        const bool ok = s.endMarker && total == outSize && !rc.overrun && rc.code == 0;
-        result = ok ? LzmaResult::Ended : LzmaResult::Failed;
+        if (s.endMarker && total == outSize && rc.code == 0) result = LzmaResult::Ended;
         break;
       }
     }
+    len += 2;
   copy:
     // The source must lie inside what was produced and inside the window, and the match must
     // end by the declared size.
-    if (rep0 >= (total < size ? total : size) || len > outSize - total) {
-      result = LzmaResult::Failed;
-      break;
-    }
-    pending = len;
+    if (rep[0] >= (total < size ? total : size) || len > outSize - total) break;
+    s.pending = len;
   }
   if (rc.overrun) result = LzmaResult::Failed;
-  in.left -= int32_t(rc.next - (in.chunk + in.pos));
-  in.pos = uint32_t(rc.next - in.chunk);
-  s.rc = rc;
+  if constexpr (LzmaStateInRegisters) {
+    in.left -= int32_t(rc.next - (in.chunk + in.pos));
+    in.pos = uint32_t(rc.next - in.chunk);
+  }
   s.pos = pos;
   s.done = base + pos;
-  s.state = state;
-  s.rep[0] = rep0;
-  s.rep[1] = rep1;
-  s.rep[2] = rep2;
-  s.rep[3] = rep3;
-  s.pending = pending;
   s.result = result;
+  if constexpr (LzmaStateInRegisters) stream = copy;
   *data = win + start;
   return result == LzmaResult::Failed ? 0 : pos - start;
 }

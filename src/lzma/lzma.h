@@ -28,21 +28,21 @@ enum class LzmaResult : uint8_t {
   Failed,  // the stream is corrupt or cut short: what it produced is not to be trusted
 };
 
-// The range decoder: range and code as the format defines them, and the input chunk's bytes
-// not yet taken.
+// The range decoder: the model's probabilities, range and code as the format defines them, and
+// the input chunk's bytes not yet taken.
 struct LzmaRange {
   uint32_t range, code;
   const uint8_t* next;
   const uint8_t* end;
   EntryInput* in;
   bool overrun;  // a byte past the entry's data was asked for (a zero came instead)
+  uint16_t* probs;  // the model, in front of the window in the same block
 };
 
 // One stream's whole state between two pulls. Set up by LzmaBegin; the fields are the
 // decoder's own.
 struct LzmaDecoder {
   LzmaRange rc;
-  uint16_t* probs;        // the model, in front of the window in the same block
   uint8_t* window;        // windowSize bytes, circular
   uint32_t windowSize;    // min(dictionary, declared size), at least 4 KB
   uint32_t pos;           // next byte of the window to write
