@@ -15,7 +15,7 @@ constexpr uint32_t Unusable = 0x80000000;   // no 32-bit position lies this far 
 
 bool IsHeaderSignature(const uint8_t* p) {
   const uint32_t s = LoadLE32(p);
-  return s == ZipLocalHeaderSignature || s == ZipCentralHeaderSignature;
+  return IsLocalHeaderSignature(s) || s == ZipCentralHeaderSignature;
 }
 
 // An 8-byte little-endian size, or Unusable when it does not fit a 32-bit position.

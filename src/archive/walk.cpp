@@ -43,7 +43,7 @@ WalkStop ReadEntryHeader(EntryWalk& walk) {
   if (LastSeekPos != walk.headerPos || !ReadExactly(walk.file, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
   walk.header = DecodeLocalHeader(bytes);
   // Only the published signature counts; in a sound archive the central directory comes next.
-  if (walk.header.Signature != ZipLocalHeaderSignature) return Stop(walk, WalkStop::End);
+  if (!IsLocalHeaderSignature(walk.header.Signature)) return Stop(walk, WalkStop::End);
   const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
