@@ -218,7 +218,11 @@ uint32_t LzmaPull(LzmaDecoder& stream, EntryInput& in, const uint8_t** data, uin
         // Natively, eight bytes at a time where the source does not wrap and stays eight bytes
         // or more behind (or ahead, in the window's other half): each step then reads only
         // bytes written before it.
-        for (; n >= 8; n -= 8, pos += 8, from += 8) memcpy(win + pos, win + from, 8);
+        for (; n >= 8; n -= 8, pos += 8, from += 8) {
+          uint64_t eight;  // loaded whole before the store, which may overlap it
+          memcpy(&eight, win + from, 8);
+          memcpy(win + pos, &eight, 8);
+        }
       }
       for (; n != 0; --n) {
         win[pos++] = win[from++];
@@ -247,14 +251,16 @@ uint32_t LzmaPull(LzmaDecoder& stream, EntryInput& in, const uint8_t** data, uin
       if (state >= 7) {
         offs = 0x100;
         match = win[Behind(pos, rep[0] + 1, size)];
+      } else if constexpr (LzmaStateInRegisters) {  // natively, eight bits without the match's
+        for (int i = 0; i < 8; ++i) symbol = (symbol << 1) | Bit(rc, p + symbol);
       }
-      do {
+      while (symbol < 0x100) {
         match <<= 1;
         const uint32_t matchBit = match & offs;
         const uint32_t bit = Bit(rc, p + offs + matchBit + symbol);
         symbol = (symbol << 1) | bit;
         offs &= bit ? matchBit : ~matchBit;
-      } while (symbol < 0x100);
+      }
       win[pos++] = uint8_t(symbol);
       s.state = AfterLiteral[state];
       continue;
