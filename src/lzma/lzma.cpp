@@ -39,7 +39,7 @@ constexpr uint32_t MaxWindow = 0x80000000;  // no block this large exists in a 3
 // The byte after the chunk's last, through the input record: the record's position and bytes
 // left are brought up to date first. Past the entry's data a zero comes and overrun is set:
 // an encoder's stream holds every byte its decoder reads.
-ZELVIX_COLD uint32_t NextByteSlow(LzmaRange& rc) {
+[[maybe_unused]] ZELVIX_COLD uint32_t NextByteSlow(LzmaRange& rc) {  // natively only
   EntryInput& in = *rc.in;
   in.left -= int32_t(rc.next - (in.chunk + in.pos));
   in.pos = uint32_t(rc.next - in.chunk);

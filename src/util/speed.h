@@ -35,7 +35,8 @@ constexpr bool CrcTwoLanes = true;
 // whole decoder may; inlined natively, where the call per bit is most of the decoding time.
 // Natively the decoding loop also works on a copy of the decoder's state, which then lives in
 // registers; the stub works on the state in place (no copy in and out, shorter addressing).
-#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
+// ZELVIX_LZMA_COMPACT builds the stub's form natively too, for the tests.
+#if (defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)) || defined(ZELVIX_LZMA_COMPACT)
 #define ZELVIX_NATIVE_INLINE __attribute__((noinline))
 constexpr bool LzmaStateInRegisters = false;
 #else

@@ -1,12 +1,14 @@
 // The LZMA codec against liblzma (the oracle: its raw LZMA1 encoder writes the streams), and
 // hand-made streams (support/lzma_writer.h) for the corners no encoder writes. Every stream
 // runs as a whole ZIP method 14 entry through real files, through DecodeLzma and through the
-// pull interface in pieces of several sizes.
+// pull interface in pieces of several sizes, in both forms of the decoder: the native one and
+// the stub's compact one (support/lzma_compact.h).
 #include <gtest/gtest.h>
 #include <lzma.h>
 #include <string>
 #include "lzma/lzma.h"
 #include "support/entry_runner.h"
+#include "support/lzma_compact.h"
 #include "support/lzma_writer.h"
 #include "support/test_data.h"
 #include "util/memory.h"
@@ -45,6 +47,16 @@ Bytes Cat(Bytes a, const Bytes& b) {
   return a;
 }
 
+// The two forms of the decoder.
+struct Form {
+  const char* name;
+  bool (*decode)(EntryInput&, EntryOutput&);
+  bool (*begin)(LzmaDecoder&, EntryInput&, EntryOutput&);
+  uint32_t (*pull)(LzmaDecoder&, EntryInput&, const uint8_t**, uint32_t);
+};
+const Form Forms[] = {{"native", DecodeLzma, LzmaBegin, LzmaPull},
+                      {"compact", CompactDecodeLzma, CompactLzmaBegin, CompactLzmaPull}};
+
 // The entry through LzmaBegin and LzmaPull, each pull asking for maxFor(call) bytes. Also
 // checks that no piece is longer than asked or reaches past the window.
 struct Pulled {
@@ -54,7 +66,7 @@ struct Pulled {
   uint32_t windowSize = 0;
 };
 template <typename MaxFor>
-Pulled Pull(const Bytes& entry, uint32_t declared, bool marker, MaxFor maxFor) {
+Pulled Pull(const Bytes& entry, uint32_t declared, bool marker, MaxFor maxFor, const Form& form = Forms[0]) {
   static TempFile file;
   file.Set(entry);
   Pulled r;
@@ -63,13 +75,13 @@ Pulled Pull(const Bytes& entry, uint32_t declared, bool marker, MaxFor maxFor) {
   EntryOutput out(NoFile);
   out.declaredSize = declared;
   LzmaDecoder s;
-  r.begun = LzmaBegin(s, in, out);
+  r.begun = form.begin(s, in, out);
   if (!r.begun) return r;
   r.windowSize = s.windowSize;
   const uint8_t* data;
   for (uint32_t call = 0;; ++call) {
     const uint32_t max = maxFor(call);
-    const uint32_t n = LzmaPull(s, in, &data, max);
+    const uint32_t n = form.pull(s, in, &data, max);
     if (n == 0) break;
     EXPECT_LE(n, max);
     EXPECT_TRUE(data >= s.window && data + n <= s.window + s.windowSize);
@@ -81,24 +93,31 @@ Pulled Pull(const Bytes& entry, uint32_t declared, bool marker, MaxFor maxFor) {
 
 // Decodes the entry both ways; both must give data exactly, and end as the format says.
 void ExpectDecodes(const Bytes& entry, const Bytes& data, bool marker, const std::string& what) {
-  const EntryResult r = LzmaBytes(entry, uint32_t(data.size()), marker);
-  ASSERT_TRUE(r.ended) << what;
-  ASSERT_EQ(r.output.size(), data.size()) << what;
-  ASSERT_TRUE(r.output == data) << what;
-  ASSERT_EQ(r.crc, ZlibCrc(data)) << what;
-  for (uint32_t step : {1u, 7u, 4099u}) {
-    const Pulled p = Pull(entry, uint32_t(data.size()), marker, [step](uint32_t call) { return step + call % 3; });
-    ASSERT_EQ(p.result, LzmaResult::Ended) << what << " step " << step;
-    ASSERT_TRUE(p.output == data) << what << " step " << step;
+  for (const Form& form : Forms) {
+    const EntryResult r = DecodeBytes(form.decode, entry, WholeInput, nullptr, uint32_t(data.size()), marker ? 2 : 0);
+    ASSERT_TRUE(r.ended) << what << " " << form.name;
+    ASSERT_EQ(r.output.size(), data.size()) << what << " " << form.name;
+    ASSERT_TRUE(r.output == data) << what << " " << form.name;
+    ASSERT_EQ(r.crc, ZlibCrc(data)) << what << " " << form.name;
+    for (uint32_t step : {1u, 7u, 4099u}) {
+      const Pulled p =
+          Pull(entry, uint32_t(data.size()), marker, [step](uint32_t call) { return step + call % 3; }, form);
+      ASSERT_EQ(p.result, LzmaResult::Ended) << what << " " << form.name << " step " << step;
+      ASSERT_TRUE(p.output == data) << what << " " << form.name << " step " << step;
+    }
   }
 }
 
 bool Fails(const Bytes& entry, uint32_t declared, bool marker) {
-  const EntryResult r = LzmaBytes(entry, declared, marker);
-  const Pulled p = Pull(entry, declared, marker, [](uint32_t) { return 1000u; });
-  EXPECT_EQ(r.ended, p.result == LzmaResult::Ended);
-  EXPECT_LE(r.output.size(), declared);
-  return !r.ended && p.result != LzmaResult::Ended;
+  bool failed = true;
+  for (const Form& form : Forms) {
+    const EntryResult r = DecodeBytes(form.decode, entry, WholeInput, nullptr, declared, marker ? 2 : 0);
+    const Pulled p = Pull(entry, declared, marker, [](uint32_t) { return 1000u; }, form);
+    EXPECT_EQ(r.ended, p.result == LzmaResult::Ended) << form.name;
+    EXPECT_LE(r.output.size(), declared) << form.name;
+    failed = failed && !r.ended && p.result != LzmaResult::Ended;
+  }
+  return failed;
 }
 
 TEST(LzmaMatchesLiblzma, DataOfEveryKindWithAndWithoutTheMarker) {
