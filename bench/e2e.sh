@@ -35,7 +35,6 @@ if [ -n "${BASE_STUB:-}" ]; then
   build/native/zelvix-pack -o "$work/base.exe" "$BASE_STUB" "$zip" 1000 out-base >/dev/null
 fi
 cp "$zip" "$work/archive.zip"
-mkdir -p "$work/reference" && unzip -q -o "$zip" -d "$work/reference"
 run=build/win32/wine-run.sh
 "$run" --start
 

@@ -7,6 +7,11 @@ void* MemAlloc(uint32_t size);
 // The same, but null when the heap has no such block: for blocks whose size an archive decides.
 void* MemTryAlloc(uint32_t size);
 void MemFree(void* block);
+#ifndef _WIN32
+// POSIX builds: MemTryAlloc refuses blocks larger than this, so that tests can make an
+// archive's block fail to be allocated. No limit unless a test sets one.
+extern uint32_t MemTryAllocLimit;
+#endif
 
 // Releases a block however the scope that owns it is left.
 class MemBlock {

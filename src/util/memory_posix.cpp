@@ -9,6 +9,8 @@ void* MemAlloc(uint32_t size) {
   return block;
 }
 
-void* MemTryAlloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
+uint32_t MemTryAllocLimit = 0xFFFFFFFF;
+
+void* MemTryAlloc(uint32_t size) { return size > MemTryAllocLimit ? nullptr : std::malloc(size == 0 ? 1 : size); }
 
 void MemFree(void* block) { std::free(block); }

@@ -29,3 +29,17 @@ constexpr bool CrcTwoLanes = false;
 #else
 constexpr bool CrcTwoLanes = true;
 #endif
+
+// The LZMA decoder's bit step (one probability, one range update) and its bit-tree loops: a
+// called function in the stub, where a dozen inlined copies would cost more bytes than the
+// whole decoder may; inlined natively, where the call per bit is most of the decoding time.
+// Natively the decoding loop also works on a copy of the decoder's state, which then lives in
+// registers; the stub works on the state in place (no copy in and out, shorter addressing).
+// ZELVIX_LZMA_COMPACT builds the stub's form natively too, for the tests.
+#if (defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)) || defined(ZELVIX_LZMA_COMPACT)
+#define ZELVIX_NATIVE_INLINE __attribute__((noinline))
+constexpr bool LzmaStateInRegisters = false;
+#else
+#define ZELVIX_NATIVE_INLINE ZELVIX_INLINE
+constexpr bool LzmaStateInRegisters = true;
+#endif

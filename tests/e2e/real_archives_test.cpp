@@ -255,6 +255,47 @@ TEST(EntryNames, RefusedNamesStayHighlightedAndHarmNothingElse) {
   EXPECT_EQ(support::ReadFileBytes(JoinPath(outcome.outDir, "good.txt")), "good.txt\n");
 }
 
+// --- LZMA (method 14) -------------------------------------------------------------------------
+
+// Silent extraction (-s, -d, -p) of archives with LZMA entries: with and without the end marker,
+// under traditional encryption, from 7z and from zipfile; each file byte for byte as it went in.
+// A damaged stream fails its entry alone, and leaves no file of it. Disabled until the stub
+// decodes method 14 (the codec is built and tested natively, but does not fit the stub's budget
+// yet); then also the row of 7z_lzma_pw.zip in the dialog table above.
+TEST(LzmaArchive, DISABLED_SilentExtractionGivesEveryFileBackByteForByte) {
+  struct Case {
+    const char* file;
+    const char* password;
+    DWORD exitCode;
+    std::vector<std::string> extracted, absent;
+  };
+  const Case cases[] = {
+      {"7z_lzma.zip", "", 0, AllFiles, {}},          // the end marker after each stream, flag bit 1
+      {"7z_lzma_noeos.zip", "", 0, AllFiles, {}},    // no marker: the declared size ends each stream
+      {"7z_lzma_pw.zip", Password, 0, AllFiles, {}},  // deciphered below the codec
+      {"python_lzma.zip", "", 0, AllFiles, {}},      // the empty file as an LZMA stream too
+      {"lzma_corrupt.zip", "", 2, {"data.bin", "empty.dat", "sub/nested.txt", "tiny.txt"}, {"text.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string dir = support::FreshTestDir();
+    std::string zip;
+    ASSERT_TRUE(support::ReadWholeFile(RealPath(c.file), &zip));
+    const std::string package = JoinPath(dir, "pkg.exe");
+    ASSERT_TRUE(support::WritePackage(package, zip));
+    std::vector<std::string> args{"-s", "-d", "out"};
+    if (c.password[0] != 0) args.insert(args.end(), {"-p", c.password});
+    ui::Process process;
+    ASSERT_TRUE(process.Start(package, args, dir)) << process.LastError();
+    EXPECT_EQ(e2e::ExitCodeOf(process), c.exitCode);
+    Outcome outcome;
+    outcome.outDir = JoinPath(dir, "out");
+    for (const std::string& name : c.extracted) ExpectExtractedAsInput(outcome, name);
+    for (const std::string& name : c.absent)
+      EXPECT_FALSE(support::FileExists(JoinPath(outcome.outDir, WithBackslashes(name)))) << name;
+  }
+}
+
 // --- Methods the stub cannot decode -----------------------------------------------------------
 
 // AES encryption (method 99): said before any password prompt, no file made for it, the walk

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets (run once; the files are committed):
 corpus/inflate: raw deflate streams of zlib at several levels and strategies, and hand-made
-blocks; corpus/encrypted: entries of Info-ZIP `zip -P` archives in the target's input layout."""
+blocks; corpus/encrypted: entries of Info-ZIP `zip -P` archives in the target's input layout;
+corpus/lzma: method 14 entries of Python's raw LZMA1 (with the end marker) in the lzma target's
+input layout (choice byte, declared size, entry)."""
+import lzma
 import os
 import subprocess
 import tempfile
@@ -54,6 +57,18 @@ def main():
                 with open(os.path.join(out, "zip%s-%s" % (level, info.filename)), "wb") as f:
                     f.write(entry)
             os.remove(os.path.join(tmp, "a.zip"))
+
+    out = os.path.join(here, "corpus", "lzma")
+    os.makedirs(out, exist_ok=True)
+    lzma_seeds = {"text-lc3": (text[:4000], 3, 0, 2), "binary-lc0-lp2": (binary[:2000], 0, 2, 0),
+                  "runs-pb0": (b"a" * 3000 + b"b" * 500, 3, 0, 0), "empty": (b"", 3, 0, 2)}
+    for name, (data, lc, lp, pb) in lzma_seeds.items():
+        raw = lzma.compress(data, format=lzma.FORMAT_RAW, filters=[
+            {"id": lzma.FILTER_LZMA1, "dict_size": 1 << 16, "lc": lc, "lp": lp, "pb": pb}])
+        entry = bytes([9, 20, 5, 0, (pb * 5 + lp) * 9 + lc]) + (1 << 16).to_bytes(4, "little") + raw
+        for choice, suffix in ((1 | 6 << 1, "marker"), (0 | 1 << 1, "size")):  # with flag bit 1, and without it
+            with open(os.path.join(out, "%s-%s" % (name, suffix)), "wb") as f:
+                f.write(bytes([choice]) + len(data).to_bytes(3, "little") + entry)
 
 
 if __name__ == "__main__":

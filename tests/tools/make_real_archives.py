@@ -29,6 +29,12 @@ The archives, and what their local headers hold:
   bsdtar_store.zip    bsdtar --format zip, stored: sizes in the header, CRC-32 0
   zip_times.zip       zip to a file without -X: the extended-timestamp field (UT) in every header
   7z_aes.zip          7z -tzip -mem=AES256: method 99 (AES encryption) on every file
+  7z_lzma.zip         7z -tzip -mm=LZMA: method 14 with the end marker and flag bit 1 (files of
+                      a few bytes stored)
+  7z_lzma_noeos.zip   7z -tzip -mm=LZMA:eos=off: method 14 without the marker, flag bit 1 clear
+  7z_lzma_pw.zip      7z -tzip -mm=LZMA -mem=ZipCrypto -ppw: LZMA under traditional encryption
+  python_lzma.zip     zipfile ZIP_LZMA: every file LZMA with the marker, the empty one too
+  lzma_corrupt.zip    7z_lzma_noeos.zip with one byte of text.txt's LZMA data inverted
   pigz_text.zip       pigz --zip: ZIP64 field of zeros, sizes in a 24-byte descriptor
   pigz_empty.zip      pigz --zip of the empty file: the descriptor right at the data's start
   stream_corrupt.zip  zip_stream.zip with one byte of text.txt's deflate data inverted
@@ -205,6 +211,16 @@ def check_deferred(zip_bytes, name):
     assert flags & 8 and compressed == 0, name + ": sizes not deferred"
 
 
+def check_lzma(zip_bytes, name, marker, encrypted):
+    """text.txt and data.bin are LZMA (method 14), with flag bit 1 (the end marker) as wanted, and
+    encrypted as wanted."""
+    for entry in ("text.txt", "data.bin"):
+        info = zipfile.ZipFile(io.BytesIO(zip_bytes)).getinfo(entry)
+        flags, method = struct.unpack_from("<HH", zip_bytes, info.header_offset + 6)
+        assert method == 14, "%s: %s has method %d" % (name, entry, method)
+        assert bool(flags & 2) == marker and bool(flags & 1) == encrypted, "%s: %s has flags %#x" % (name, entry, flags)
+
+
 def check_timestamps(zip_bytes, name, wanted):
     """Whether every local header carries an extended-timestamp field (UT, 0x5455): it must for
     zip_times.zip, which tests the stub's reading of it, and must not for python_stream.zip,
@@ -258,6 +274,17 @@ def main():
     run("zip -q -r %s %s" % (out("zip_times.zip"), inputs), root, os.devnull)
     # AES-256 (method 99, the real method in extra field 0x9901): nothing the stub can decode.
     run("7z a -tzip -mem=AES256 -p%s %s %s" % (PASSWORD, out("7z_aes.zip"), inputs), root, os.devnull)
+    # LZMA (method 14): 7z writes the end marker (and flag bit 1) unless told eos=off.
+    run("7z a -tzip -mm=LZMA %s %s" % (out("7z_lzma.zip"), inputs), root, os.devnull)
+    run("7z a -tzip -mm=LZMA:eos=off %s %s" % (out("7z_lzma_noeos.zip"), inputs), root, os.devnull)
+    run("7z a -tzip -mm=LZMA -mem=ZipCrypto -p%s %s %s" % (PASSWORD, out("7z_lzma_pw.zip"), inputs), root, os.devnull)
+    with zipfile.ZipFile(out("python_lzma.zip"), "w", zipfile.ZIP_LZMA) as archive:
+        for name in ["text.txt", "data.bin", "tiny.txt", "empty.dat", "sub", "sub/nested.txt"]:
+            archive.write(os.path.join(root, name), name + ("/" if name == "sub" else ""))
+    for name, marker, encrypted in (("7z_lzma.zip", True, False), ("7z_lzma_noeos.zip", False, False),
+                                    ("7z_lzma_pw.zip", True, True), ("python_lzma.zip", True, False)):
+        with open(out(name), "rb") as f:
+            check_lzma(f.read(), name, marker, encrypted)
     run("pigz --zip -k -c text.txt", root, out("pigz_text.zip"))
     run("pigz --zip -k -c empty.dat", root, out("pigz_empty.zip"))
 
@@ -309,11 +336,20 @@ def main():
     with open(out("stream_cut.zip"), "wb") as f:
         f.write(stream[:start + length])
 
+    # One byte in the middle of text.txt's LZMA data inverted: its stream or its CRC-32 fails.
+    with open(out("7z_lzma_noeos.zip"), "rb") as f:
+        lzma_zip = f.read()
+    start, length = data_extent(lzma_zip, "text.txt")
+    corrupt = bytearray(lzma_zip)
+    corrupt[start + length // 2] ^= 0xFF
+    with open(out("lzma_corrupt.zip"), "wb") as f:
+        f.write(corrupt)
+
     # Every archive but the damaged ones must test as good with zipfile. zip -fz to a pipe
     # writes a wrong central-directory end (the local records are sound): zipfile cannot open
     # it, the stub never reads that part. zipfile cannot decrypt AES either.
     for name in sorted(os.listdir(outdir)):
-        if name.endswith(".zip") and not name.startswith("stream_") and name not in ("zip_zip64_stream.zip", "7z_aes.zip"):
+        if name.endswith(".zip") and not name.startswith(("stream_", "lzma_")) and name not in ("zip_zip64_stream.zip", "7z_aes.zip"):
             with zipfile.ZipFile(out(name)) as archive:
                 archive.setpassword(PASSWORD.encode())
                 assert archive.testzip() is None, name

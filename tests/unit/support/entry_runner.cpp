@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include "codec/stored_copy.h"
 #include "inflate/inflate.h"
+#include "lzma/lzma.h"
 #include "util/crc32.h"
 
 void EnsureCrcTable() {
@@ -34,7 +35,8 @@ Bytes TempFile::Contents() const {
   return out;
 }
 
-EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {
+EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compressedSize, const CipherKeys* keys,
+                        uint32_t declaredSize, uint16_t flags) {
   EnsureCrcTable();
   static TempFile input, output;  // reused: truncated for every run
   input.Set(data);
@@ -42,7 +44,9 @@ EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compress
   EntryResult r;
   {
     EntryInput in(input.fd, int32_t(compressedSize == WholeInput ? int64_t(data.size()) : compressedSize), keys);
+    in.flags = flags;
     EntryOutput out(output.fd);
+    out.declaredSize = declaredSize;
     r.ended = codec(in, out);
     r.crc = OutputCrc(out);
     r.compressedLeft = in.left;
@@ -53,6 +57,10 @@ EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compress
 
 EntryResult InflateBytes(const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {
   return DecodeBytes(Inflate, data, compressedSize, keys);
+}
+
+EntryResult LzmaBytes(const Bytes& data, uint32_t declaredSize, bool endMarker, int64_t compressedSize) {
+  return DecodeBytes(DecodeLzma, data, compressedSize, nullptr, declaredSize, endMarker ? 2 : 0);
 }
 
 EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize, const CipherKeys* keys) {

@@ -27,13 +27,15 @@ struct EntryResult {
 };
 
 // Decodes `data` with a codec as one entry of `compressedSize` bytes (WholeInput: all of it),
-// deciphered with keys when given (ready for the first data byte).
+// deciphered with keys when given (ready for the first data byte), with the entry's declared
+// size and general-purpose flags as the run sets them.
 constexpr int64_t WholeInput = INT64_MIN;
 using CodecFunction = bool (*)(EntryInput&, EntryOutput&);
 EntryResult DecodeBytes(CodecFunction codec, const Bytes& data, int64_t compressedSize = WholeInput,
-                        const CipherKeys* keys = nullptr);
-// The same through Inflate and CopyStored.
+                        const CipherKeys* keys = nullptr, uint32_t declaredSize = 0xFFFFFFFF, uint16_t flags = 0);
+// The same through Inflate, CopyStored and DecodeLzma (flag bit 1 when endMarker).
 EntryResult InflateBytes(const Bytes& data, int64_t compressedSize = WholeInput, const CipherKeys* keys = nullptr);
+EntryResult LzmaBytes(const Bytes& data, uint32_t declaredSize, bool endMarker, int64_t compressedSize = WholeInput);
 EntryResult CopyStoredBytes(const Bytes& data, int64_t compressedSize = WholeInput, const CipherKeys* keys = nullptr);
 // zlib's CRC-32 of the bytes.
 uint32_t ZlibCrc(const Bytes& data);
