@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
   xvfb x11-utils cmake ninja-build googletest clang-14 libclang-rt-14-dev zlib1g-dev libdeflate-dev liblzma-dev
-  python3 zip unzip libarchive-tools pigz p7zip-full osslsigncode openssl libz-mingw-w64-dev)
+  python3 zip unzip libarchive-tools pigz p7zip-full osslsigncode openssl libz-mingw-w64-dev dpkg-dev)
 
 # True when the kernel runs 32-bit x86 programs (natively or through a registered emulator).
 runs_i386() { [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --help >/dev/null 2>&1; }
