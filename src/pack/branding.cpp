@@ -1,5 +1,6 @@
 // A package's icon, caption and version information written into its stub (see branding.h).
 #include "pack/branding.h"
+#include "pack/byte_vector.h"
 
 #include <cstdio>
 #include "util/bytes.h"
@@ -31,14 +32,6 @@ bool ValidUtf8(const std::string& text) {
   return IsValidUtf8(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
 }
 
-void Put16(PeBytes& b, uint16_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(PeBytes& b, uint32_t v) {
-  Put16(b, uint16_t(v));
-  Put16(b, uint16_t(v >> 16));
-}
 void PutText(PeBytes& b, const std::u16string& text) {
   for (char16_t c : text) Put16(b, c);
   Put16(b, 0);

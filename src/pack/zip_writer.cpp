@@ -1,5 +1,6 @@
 // The ZIP writer (see zip_writer.h).
 #include "pack/zip_writer.h"
+#include "pack/byte_vector.h"
 
 #include <unistd.h>
 
@@ -17,14 +18,6 @@ constexpr uint16_t HostUnix = 3 << 8;  // "version made by": Unix attributes, fo
 constexpr uint16_t MadeBy = HostUnix | 63;
 constexpr uint32_t DosDirectory = 0x10;
 
-void Put16(Bytes& b, uint16_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, uint16_t(v));
-  Put16(b, uint16_t(v >> 16));
-}
 
 bool NonAscii(const std::string& name) {
   for (unsigned char c : name)

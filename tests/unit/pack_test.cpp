@@ -649,18 +649,24 @@ std::vector<TreeFile> SampleTree() {
           {"new/2128.txt", Text("new"), 5000000000}};
 }
 
-// Runs tests/tools/check_pack.py on a dump (Python's zipfile, 7z t, unzip -t); its output.
-ToolRun CheckPack(const std::string& dump, const std::string& tree, const std::string& method) {
+// Runs a script of tests/tools with Python, its arguments quoted; its status and output.
+ToolRun RunTestScript(const std::string& script, const std::vector<std::string>& args) {
   const TempDir capture;
   const std::string out = capture.Path("out");
-  const std::string command = "timeout 60 python3 " + Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/check_pack.py") +
-                              " " + Quote(dump) + " " + Quote(tree) + " " + method + " >" + Quote(out) + " 2>&1";
+  std::string command = "timeout 60 python3 " + Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/" + script);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  command += " >" + Quote(out) + " 2>&1";
   ToolRun run;
   const int raw = std::system(command.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   const Bytes o = ReadFile(out);
   run.out.assign(o.begin(), o.end());
   return run;
+}
+
+// Runs tests/tools/check_pack.py on a dump (Python's zipfile, 7z t, unzip -t); its output.
+ToolRun CheckPack(const std::string& dump, const std::string& tree, const std::string& method) {
+  return RunTestScript("check_pack.py", {dump, tree, method});
 }
 
 const char* const Methods[] = {"solid", "lzma", "deflate", "store"};
@@ -812,18 +818,7 @@ TEST_F(PackTest, SolidArchivesFromElsewhereAreCheckedThroughTheirPayload) {
 // Runs tests/tools/check_branding.py on a package built from stub; "-" for what was not asked.
 ToolRun CheckBranding(const std::string& package, const std::string& stub, const std::string& icon,
                       const std::string& title, const std::string& versionInfo) {
-  const TempDir capture;
-  const std::string out = capture.Path("out");
-  const std::string command = "timeout 60 python3 " +
-                              Quote(std::string(ZELVIX_SOURCE_DIR) + "/tests/tools/check_branding.py") + " " +
-                              Quote(package) + " " + Quote(stub) + " " + Quote(icon) + " " + Quote(title) + " " +
-                              Quote(versionInfo) + " >" + Quote(out) + " 2>&1";
-  ToolRun run;
-  const int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  const Bytes o = ReadFile(out);
-  run.out.assign(o.begin(), o.end());
-  return run;
+  return RunTestScript("check_branding.py", {package, stub, icon, title, versionInfo});
 }
 
 void MakeIcon(const std::string& name, bool signature) {
