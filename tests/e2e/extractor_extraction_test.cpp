@@ -73,8 +73,10 @@ TEST(ExtractorExtraction, EmptyDirectoriesWithTheStoredPathsOnly) {
 TEST(ExtractorExtraction, EveryRecordKindThenTheEmptyPathRule) {
   const std::string dir = support::FreshTestDir();
   const std::string zip64Data = "sizes from the ZIP64 field\r\n";
+  ZipEntry zip64 = Stored("zip64.txt", zip64Data);
+  zip64.zip64 = true;
   const std::string zip = Join({Fixture("stored.zip"), Fixture("large.zip"), Fixture("descriptor.zip"),
-                                 Fixture("extra_field.zip"), Zip({{"zip64.txt", zip64Data, 0, "", true}})});
+                                 Fixture("extra_field.zip"), Zip({zip64})});
   ui::Process process;
   HWND dialog = StartPackage(process, dir, zip);
   ASSERT_NE(dialog, nullptr);
