@@ -5,10 +5,12 @@
 #include <new>
 #include "archive/entry_name.h"
 #include "archive/entry_time.h"
+#include "archive/solid.h"
 #include "archive/walk.h"
 #include "codec/stored_copy.h"
 #include "inflate/huffman.h"
 #include "inflate/inflate.h"
+#include "lzma/lzma.h"
 #include "util/fatal.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -55,6 +57,7 @@ struct Run {
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   int32_t item = -1;        // the item of the entry last searched for; the next search starts after it
   const EntryInput* input = nullptr;  // the entry being decoded, for KeepAlive
+  SolidPayload* payload = nullptr;    // a solid package's, in an extraction run
   EntryWalk walk;
   bool nameDecoded = false;  // entryName holds the whole name
   char entryName[NameBufferSize];
@@ -134,6 +137,7 @@ Step PrepareTarget(Run& run, bool& skip) {
 // The output's progress call: how far the run has read into the package, for the window.
 void KeepAlive(void* context) {
   const Run& run = *static_cast<const Run*>(context);
+  if (run.walk.indexEnd != 0) return run.ui.keepAlive(run.payload->in.resumeAt);
   const int32_t left = run.input->left;
   const int32_t consumed = int32_t(run.walk.header.CompressedSize) - (left > 0 ? left : 0);
   run.ui.keepAlive(run.walk.dataPos + consumed);
@@ -209,6 +213,7 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
   {
     EntryInput in(ArchiveHandle, EntryDataSize(header), keys);
     in.flags = header.Flags;
+    if (run.walk.indexEnd != 0) in.source = run.payload;
     EntryOutput out(target);
     out.declaredSize = header.UncompressedSize;
     out.progress = KeepAlive;
@@ -263,14 +268,19 @@ Step ExtractEntry(Run& run) {
   run.entryReady = false;
   SeekArchive(ArchiveHandle, run.walk.dataPos);
   const bool encrypted = (header.Flags & FlagEncrypted) != 0;
+  const bool solid = run.walk.indexEnd != 0;
   CipherKeys keys{};
-  const PasswordResult password =
-      encrypted ? SettlePassword(ArchiveHandle, header, run.ui.askPassword, keys) : PasswordResult::Open;
+  // A solid payload's entries are never encrypted: such an entry fails alone.
+  const PasswordResult password = !encrypted ? PasswordResult::Open
+                                  : solid    ? PasswordResult::CutShort
+                                             : SettlePassword(ArchiveHandle, header, run.ui.askPassword, keys);
   // Refused after the prompts: the walk ends silently, with no closing message. Where nobody
   // could be asked, only this entry fails.
   if (password == PasswordResult::Refused && run.ui.askPassword != nullptr) return Step::EndWalk;
   run.entryReady = true;
   if (password != PasswordResult::Open) return Step::NextEntry;
+  // A payload that cannot bring the entry fails it and every entry after it.
+  if (solid && !ReachEntry(*run.payload, run.walk)) return Step::EndWalk;
   if (!BuildTargetPath(run)) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return Step::NextEntry;
@@ -374,8 +384,7 @@ int32_t EntryDataSize(const LocalFileHeader& header) {
 Codec CodecFor(uint16_t method) {
   if (method == 0) return CopyStored;
   if (method == 8) return Inflate;
-  // LZMA (method 14, DecodeLzma) joins once the stub has room for it: with it the stub is
-  // 33,792 bytes, over its 32,768-byte budget.
+  if (method == 14) return DecodeLzma;
   return nullptr;
 }
 
@@ -427,7 +436,20 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   // Absolute once for the whole run: the system takes long paths only so.
   if (!ListOnly) MakeAbsolute(ExtractDir, ExtractDirSize);
   Step step = Step::NextEntry;
-  while (step == Step::NextEntry && NextEntry(run.walk)) step = HandleEntry(run);
+  // In a solid package the walk goes over the index's entries; their payload is decoded for
+  // an extraction only.
+  run.walk.entersIndex = true;
+  MemBlock payloadBlock(sizeof(SolidPayload));
+  while (step == Step::NextEntry && NextEntry(run.walk)) {
+    const EntryWalk& walk = run.walk;
+    if (walk.indexEnd != 0 && run.payload == nullptr && run.anySelected) {
+      run.payload = new (payloadBlock.get()) SolidPayload(ArchiveHandle, walk.payload, walk.payloadPos);
+      run.payload->out.progress = KeepAlive;
+      run.payload->out.progressContext = &run;
+    }
+    step = HandleEntry(run);
+  }
+  if (run.payload != nullptr) run.payload->~SolidPayload();
   LeaveWorkFolder(run);
   // A header the file cannot hold whole, or one that points beyond what a package can hold:
   // the archive is damaged, and the program ends here.

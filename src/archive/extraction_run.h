@@ -106,7 +106,7 @@ enum class PasswordResult { Open, Refused, CutShort };
 PasswordResult SettlePassword(FileHandle file, const LocalFileHeader& header, TypedPassword (*askPassword)(),
                               CipherKeys& keys);
 
-// The codec of a compression method (stored 0, deflated 8), null for one that cannot be decoded.
+// The codec of a compression method (stored 0, deflated 8, LZMA 14), null for one that cannot be decoded.
 using Codec = bool (*)(EntryInput&, EntryOutput&);
 Codec CodecFor(uint16_t method);
 

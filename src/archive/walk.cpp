@@ -41,7 +41,7 @@ WalkStop Stop(EntryWalk& walk, WalkStop why) {
 WalkStop ReadEntryHeader(EntryWalk& walk) {
   walk.headerPos = walk.nextHeader;
   SeekArchive(walk.file, walk.headerPos);
-  uint8_t bytes[LocalHeaderSize];
+  uint8_t* bytes = walk.headerBytes;
   if (LastSeekPos != walk.headerPos || !ReadExactly(walk.file, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
   walk.header = DecodeLocalHeader(bytes);
   // Only the published signature counts; in a sound archive the central directory comes next.
@@ -49,6 +49,7 @@ WalkStop ReadEntryHeader(EntryWalk& walk) {
   const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
+  if (walk.indexEnd != 0 && walk.dataPos > walk.indexEnd) return Stop(walk, WalkStop::CutHeader);
   walk.name = walk.fields.get();
   walk.extra = walk.name + nameLength;
   return ReadExactly(walk.file, walk.fields.get(), fieldsLength) ? WalkStop::Walking : Stop(walk, WalkStop::CutHeader);
@@ -74,17 +75,70 @@ void SettleExtent(EntryWalk& walk) {
   header.Crc32 = extent.crc32;
 }
 
+// An index entry's extent: its header alone in the index, its data behind its header in the
+// payload's stream.
+void SettleIndexEntry(EntryWalk& walk) {
+  const LocalFileHeader& header = walk.header;
+  walk.nextHeader = walk.dataPos;
+  walk.listed = walk.indexListed;
+  walk.streamPos = walk.streamNext;
+  walk.endKnown = !(header.Flags & FlagDataDescriptor) && header.CompressedSize != 0xFFFFFFFF &&
+                  header.UncompressedSize != 0xFFFFFFFF;
+  int32_t data = 0;
+  if (walk.endKnown && !(AddToPosition(int32_t(walk.streamPos), LocalHeaderSize + header.NameLength + header.ExtraLength, data) &&
+                         AddToPosition(data, header.CompressedSize, data)))
+    Stop(walk, WalkStop::TooFar);
+  walk.streamNext = uint32_t(data);
+}
+
+// Turns the walk, standing at the payload, to the index's entries (indexSize bytes at indexPos).
+void StartIndexWalk(EntryWalk& walk, int32_t indexPos, uint32_t indexSize, bool indexListed) {
+  walk.payload = walk.header;
+  walk.payloadPos = walk.dataPos;
+  walk.resumeAt = walk.nextHeader;
+  walk.resumeKnown = walk.endKnown;
+  walk.indexListed = indexListed && walk.listed;
+  walk.indexEnd = int32_t(uint32_t(indexPos) + indexSize);  // the index entry's end, a position already
+  walk.nextHeader = indexPos;
+  walk.endKnown = true;
+  walk.streamNext = 0;
+}
+
 }  // namespace
+
+bool IsSolidIndex(const EntryWalk& walk) {
+  const LocalFileHeader& header = walk.header;
+  uint32_t size;
+  const uint8_t* marker = FindExtraField(walk.extra, header.ExtraLength, SolidMarkerId, size);
+  return marker != nullptr && size >= 2 && LoadLE16(marker) == SolidFormatVersion && header.Method == 0 &&
+         (header.Flags & FlagEncrypted) == 0 && walk.endKnown;
+}
 
 bool NextEntry(EntryWalk& walk) {
   if (walk.stop != WalkStop::Walking) return false;
+  if (walk.indexEnd != 0 && walk.nextHeader == walk.indexEnd) {  // past the index's last header
+    walk.indexEnd = 0;
+    walk.nextHeader = walk.resumeAt;
+    walk.endKnown = walk.resumeKnown;
+  }
   if (!walk.endKnown) {
     walk.stop = WalkStop::EndUnknown;
     return false;
   }
   if (ReadEntryHeader(walk) != WalkStop::Walking) return false;
+  if (walk.indexEnd != 0) {
+    SettleIndexEntry(walk);
+    return walk.stop == WalkStop::Walking;
+  }
   SettleExtent(walk);
   if (walk.stop != WalkStop::Walking) return false;
   walk.listed = EntryIsListed(walk.central, walk.file, walk.header, walk.name, walk.headerPos);
-  return true;
+  if (!walk.entersIndex || !IsSolidIndex(walk)) return true;
+  walk.entersIndex = false;  // one index per archive; its payload is the next entry
+  const int32_t indexPos = walk.dataPos;
+  const uint32_t indexSize = walk.header.CompressedSize;
+  const bool indexListed = walk.listed;
+  if (!NextEntry(walk)) return false;
+  StartIndexWalk(walk, indexPos, indexSize, indexListed);
+  return NextEntry(walk);
 }

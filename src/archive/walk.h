@@ -31,6 +31,7 @@ struct EntryWalk {
   // The current entry: its local header's fixed fields, with CompressedSize and Crc32 settled
   // from a data descriptor or ZIP64 field where the header defers them.
   LocalFileHeader header{};
+  uint8_t headerBytes[LocalHeaderSize];  // the same 30 bytes as stored
   int32_t headerPos = 0;
   int32_t dataPos = 0;        // first byte after the extra field (the encryption header, if any)
   int32_t nextHeader = 0;     // where the next record begins; only when endKnown
@@ -43,7 +44,27 @@ struct EntryWalk {
   WalkStop stop = WalkStop::End;
   MemBlock fields{2 * 65535};  // name and extra field of the current entry
   CentralDirectory central;
+  // Solid packages. Set by the caller: the walk enters the first index it meets, taking the
+  // entry after it as its payload and handing out the index's entries in their place.
+  bool entersIndex = false;
+  // In the index: the payload entry's header and data, the current entry's local header and
+  // the next one's in the payload's stream. Outside it indexEnd is 0.
+  LocalFileHeader payload{};
+  int32_t payloadPos = 0;
+  uint32_t streamPos = 0, streamNext = 0;
+  int32_t indexEnd = 0;      // the index's end in the file
+  int32_t resumeAt = 0;      // where the archive's walk goes on after the index
+  bool resumeKnown = false;  // whether it can go on at all
+  bool indexListed = false;  // the central directory lists the index and its payload
 };
+
+constexpr uint16_t SolidMarkerId = 0x7A5A;  // the index's extra field: format version, then 0
+constexpr uint16_t SolidFormatVersion = 1;
+
+// Whether the walk's current entry is a solid package's index: stored, not encrypted, of a
+// known size, with the marker field of this format version. Its data are the local headers of
+// the payload's entries, one after another, as the payload holds them.
+bool IsSolidIndex(const EntryWalk& walk);
 
 // Finds the central directory of the archive at archiveOffset, seeks file to the archive's
 // first byte (SeekArchive, so LastSeekPos records it) and readies the walk. False when that
@@ -51,7 +72,11 @@ struct EntryWalk {
 bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset);
 
 // Reads the next local header with its name and extra field, settles where its data end, and
-// matches it with the central directory.
+// matches it with the central directory. With entersIndex, at an index: reads the entry after it
+// as the payload (payload, payloadPos), then hands out the index's headers (no data follow
+// them) as entries, each with its streamPos and listed when the index and the payload are;
+// after the last one it goes on behind the payload. A header that runs past the index's end is
+// CutHeader; deferred sizes (a data descriptor, ZIP64) end the walk after their entry.
 // False once the walk has ended; walk.stop tells why. After TooFar, walk.header and walk.name
 // still describe the entry whose end lies too far. The file position is left anywhere: a
 // caller that reads the entry's data seeks to walk.dataPos first.

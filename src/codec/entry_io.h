@@ -16,6 +16,13 @@
 
 constexpr uint32_t InputChunkSize = 32768;  // largest read from the package file
 
+// Where an entry's bytes come from when not straight from the package file: a solid package's
+// decoded payload. read places up to n (at least 1) bytes in buffer and returns how many; 0 once
+// the source has no more.
+struct InputSource {
+  int32_t (*read)(InputSource* source, uint8_t* buffer, uint32_t n);
+};
+
 // One entry's compressed bytes, read from the package file in chunks of up to InputChunkSize
 // and deciphered in place when the entry is encrypted. Refills never read past the entry.
 struct EntryInput {
@@ -36,10 +43,14 @@ struct EntryInput {
   uint8_t* chunk;     // InputChunkSize bytes (and two spare): the current chunk, deciphered
   int32_t count = 0;  // bytes the last refill placed in chunk
   uint32_t pos = 0;   // next byte of chunk to hand out
+  InputSource* source = nullptr;  // when set, refills read from it rather than from file
+  // When not -1: where in file the next refill reads, moved on by each. For an input read in
+  // turns with other readers of the same file, which move its position in between.
+  int32_t resumeAt = -1;
 };
 
-// Reads the next chunk once the current one is used up (pos == count): min(left, 32768) bytes,
-// deciphered, pos := 0. Returns count, 0 when the read brings nothing (end of file, failed read,
+// Reads the next chunk once the current one is used up (pos == count): min(left, 32768) bytes
+// (fewer when the source gives fewer), deciphered, pos := 0. Returns count, 0 when the read brings nothing (end of file, failed read,
 // or left <= 0). left is not changed.
 int32_t RefillInput(EntryInput& in);
 

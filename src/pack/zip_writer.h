@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "archive/walk.h"  // the solid index's marker field
 #include "util/file_io.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -19,8 +20,6 @@ constexpr uint16_t MethodStored = 0;
 constexpr uint16_t MethodDeflate = 8;
 constexpr uint16_t MethodLzma = 14;
 constexpr uint16_t ExtendedTimeId = 0x5455;  // "UT": flags, then seconds since 1970 UTC
-constexpr uint16_t SolidMarkerId = 0x7A5A;   // on the index of a solid package: version, 0
-constexpr uint16_t SolidFormatVersion = 1;
 
 // Bytes going to a file: counted from where the writer started, stopped at the first failure.
 struct ZipOutput {

@@ -40,3 +40,22 @@ if(EXISTS ${ZELVIX_PACK})
     add_dependencies(zelvix_e2e_tests zelvix_branded_packages)
   endif()
 endif()
+
+# A solid package's archive: the real archives' inputs packed by zelvix-pack --method solid, then
+# dumped. Made only when zelvix-pack is built (tools/build.sh builds it first).
+if(EXISTS ${ZELVIX_PACK})
+  set(ZELVIX_SOLID_ARCHIVE ${ZELVIX_REAL_ARCHIVES_DIR}/solid.zip)
+  set(tree ${ZELVIX_FIXTURES_DIR}/solid-tree)
+  add_custom_command(OUTPUT ${ZELVIX_SOLID_ARCHIVE}
+    COMMAND rm -rf ${tree} && mkdir -p ${tree}
+    COMMAND cp -rp text.txt data.bin tiny.txt empty.dat sub ${tree}/
+    COMMAND ${ZELVIX_PACK} --method solid -o ${tree}.exe $<TARGET_FILE:zelvix> ${tree}
+    COMMAND ${ZELVIX_PACK} --dump ${tree}.exe ${ZELVIX_SOLID_ARCHIVE}
+    WORKING_DIRECTORY ${ZELVIX_REAL_ARCHIVES_DIR}/input
+    DEPENDS zelvix zelvix_real_archives ${ZELVIX_PACK}
+    COMMENT "Packing the real archives' inputs solid (zelvix-pack --method solid)")
+  add_custom_target(zelvix_solid_archive ALL DEPENDS ${ZELVIX_SOLID_ARCHIVE})
+  if(TARGET zelvix_e2e_tests)
+    add_dependencies(zelvix_e2e_tests zelvix_solid_archive)
+  endif()
+endif()

@@ -3,7 +3,9 @@
 corpus/inflate: raw deflate streams of zlib at several levels and strategies, and hand-made
 blocks; corpus/encrypted: entries of Info-ZIP `zip -P` archives in the target's input layout;
 corpus/lzma: method 14 entries of Python's raw LZMA1 (with the end marker) in the lzma target's
-input layout (choice byte, declared size, entry)."""
+input layout (choice byte, declared size, entry); corpus/package: lzma.zip, LZMA entries of
+zipfile, and solid.zip, a solid package's archive (a marked index of the inner archive's local
+headers, then the inner archive as one LZMA stream)."""
 import lzma
 import os
 import subprocess
@@ -69,6 +71,33 @@ def main():
         for choice, suffix in ((1 | 6 << 1, "marker"), (0 | 1 << 1, "size")):  # with flag bit 1, and without it
             with open(os.path.join(out, "%s-%s" % (name, suffix)), "wb") as f:
                 f.write(bytes([choice]) + len(data).to_bytes(3, "little") + entry)
+
+    out = os.path.join(here, "corpus", "package")
+    with zipfile.ZipFile(os.path.join(out, "lzma.zip"), "w", zipfile.ZIP_LZMA) as z:
+        z.writestr("t.txt", text[:3000])
+        z.writestr("b.bin", binary[:700])
+    with open(os.path.join(out, "solid.zip"), "wb") as f:
+        f.write(solid_archive({"a.txt": text[:2000], "d/b.bin": binary[:900], "c.txt": b"c"}))
+
+
+def local_header(name, method, flags, crc, csize, usize, extra=b""):
+    return (b"PK\3\4" + (20).to_bytes(2, "little") + flags.to_bytes(2, "little") + method.to_bytes(2, "little") +
+            bytes(4) + crc.to_bytes(4, "little") + csize.to_bytes(4, "little") + usize.to_bytes(4, "little") +
+            len(name).to_bytes(2, "little") + len(extra).to_bytes(2, "little") + name + extra)
+
+
+def solid_archive(files):
+    headers, inner = b"", b""
+    for name, data in files.items():
+        h = local_header(name.encode(), 0, 0, zlib.crc32(data), len(data), len(data))
+        headers += h
+        inner += h + data
+    marker = (0x7A5A).to_bytes(2, "little") + (4).to_bytes(2, "little") + (1).to_bytes(2, "little") + bytes(2)
+    index = local_header(b"payload.idx", 0, 0, zlib.crc32(headers), len(headers), len(headers), marker) + headers
+    raw = lzma.compress(inner, format=lzma.FORMAT_RAW, filters=[{"id": lzma.FILTER_LZMA1, "dict_size": 1 << 16}])
+    data = bytes([9, 20, 5, 0, 93]) + (1 << 16).to_bytes(4, "little") + raw
+    # liblzma's raw encoder ends the stream with the marker: flag bit 1.
+    return index + local_header(b"payload.zip", 14, 2, zlib.crc32(inner), len(data), len(inner)) + data
 
 
 if __name__ == "__main__":

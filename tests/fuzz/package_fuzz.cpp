@@ -1,15 +1,18 @@
 // Fuzz target over whole packages (or bare archives): the entry walk over every entry, each one
 // extracted to memory as the extraction run does it (password "secret" for encrypted entries:
-// the one of the seed archives), its name decoded and judged. Properties: walk and decoders end
+// the one of the seed archives), its name decoded and judged; a solid package's entries through
+// its payload. Properties: walk and decoders end
 // (libFuzzer's timeout), stay inside their buffers (the sanitizers), every decoded name is
 // valid UTF-8, and an entry that passes its check really has the CRC-32 its header or
 // descriptor states: the bytes written hash to it.
 #include <zlib.h>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include "archive/entry_name.h"
 #include "archive/extraction_run.h"
 #include "archive/local_header.h"
+#include "archive/solid.h"
 #include "archive/walk.h"
 #include "fuzz_io.h"
 #include "package/locator.h"
@@ -35,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t offset = FindArchiveOffset(package, 0);
   EntryWalk walk;
   if (!StartWalk(walk, package, offset)) abort();
+  walk.entersIndex = true;
+  alignas(SolidPayload) static uint8_t payloadBlock[sizeof(SolidPayload)];
+  SolidPayload* payload = nullptr;
   static std::vector<char> name(DecodedNameSize(0xFFFF));
   while (NextEntry(walk)) {
     const LocalFileHeader& header = walk.header;
@@ -46,14 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     IsSafeEntryName(name.data());
     if (!walk.endKnown) continue;  // never extracted; the walk ends after it
+    const bool solid = walk.indexEnd != 0;
+    if (solid && payload == nullptr) payload = new (payloadBlock) SolidPayload(package, walk.payload, walk.payloadPos);
+    if (solid && !ReachEntry(*payload, walk)) continue;
     SeekArchive(package, walk.dataPos);
     const bool encrypted = (header.Flags & FlagEncrypted) != 0;
+    if (solid && encrypted) continue;
     CipherKeys keys;
     if (encrypted && SettlePassword(package, header, TypeThePassword, keys) != PasswordResult::Open) continue;
     fuzz::SetFile(output, nullptr, 0);
     bool good;
     {
       EntryInput in(package, EntryDataSize(header), encrypted ? &keys : nullptr);
+      if (solid) in.source = payload;
       EntryOutput out(output);
       good = DecodeEntry(header, in, out);
     }
@@ -64,5 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       abort();
     }
   }
+  if (payload != nullptr) payload->~SolidPayload();
   return 0;
 }

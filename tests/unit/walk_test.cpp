@@ -24,6 +24,7 @@
 #include "archive/walk.h"
 #include "util/message.h"
 #include "support/entry_runner.h"
+#include "support/lzma_writer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -193,6 +194,33 @@ std::string CentralOf(const std::string& records, size_t offset, uint32_t stated
   if (size >= 0) h.replace(20, 8, LE32(uint32_t(size)) + LE32(uint32_t(size)));
   const uint32_t nameLength = uint8_t(records[offset + 26]) | uint8_t(records[offset + 27]) << 8;
   return h + records.substr(offset + 30, nameLength) + extra;
+}
+
+// The local headers of records (each a header, its name, extra field and data), without data.
+std::string HeadersOf(const std::vector<std::string>& records) {
+  std::string headers;
+  for (const std::string& r : records) {
+    const size_t fields = (uint8_t(r[26]) | uint8_t(r[27]) << 8) + (uint8_t(r[28]) | uint8_t(r[29]) << 8);
+    headers += r.substr(0, 30 + fields);
+  }
+  return headers;
+}
+
+// A solid package's archive: the marked index of the records' local headers (index, when a
+// test gives its own), then the records as one LZMA stream without its last cut bytes.
+std::string Solid(const std::vector<std::string>& records, const std::string& index = "", size_t cut = 0) {
+  std::string inner;
+  for (const std::string& r : records) inner += r;
+  LzmaWriter writer;
+  for (char c : inner) writer.Literal(uint8_t(c));
+  const Bytes header = writer.Header(1 << 16), stream = writer.Finish();
+  std::string data(header.begin(), header.end());
+  data.append(stream.begin(), stream.end() - cut);
+  const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(inner.data()), uInt(inner.size())));
+  const std::string marker = LE16(0x7A5A) + LE16(4) + LE16(1) + LE16(0);
+  return Stored("payload.idx", index.empty() ? HeadersOf(records) : index, marker) +
+         Header(0, uint32_t(data.size()), "payload.zip", "", -1, 14, crc).replace(22, 4, LE32(uint32_t(inner.size()))) +
+         data;
 }
 
 // The end record of count central headers, size bytes, at offset.
@@ -404,6 +432,11 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
   const std::string directories = Stored("empty/", "") + Stored("a/", "") + Stored("a/b/", "") + Stored("../x/", "") +
                                   Stored("f.txt", "F");
   const std::string listedRecords = Stored("a.txt", "A") + Stored("v.txt", "archive's");
+  const std::vector<std::string> inner = {Stored("a.txt", "A"), Stored("docs/b.txt", std::string(70000, 'b')),
+                                          Header(FlagEncrypted, 13, "e.bin", "", -1, 0, 0) + std::string(13, 'e'),
+                                          Stored("c.txt", "C")};
+  std::string lyingIndex = HeadersOf(inner);
+  lyingIndex[HeadersOf({inner[0]}).size() + 14] ^= 1;  // b's CRC-32 differs from the payload's
   const std::string onlyA = CentralOf(listedRecords, 0, 0);
   const Case cases[] = {
       {"an entry the central directory leaves out is not written",
@@ -444,6 +477,13 @@ TEST_F(ExtractionRunTest, OutcomesOfAnExtraction) {
        Stored("aux.txt", "A") + Stored("b.", "B") + Stored("c<d", "C") + Stored("ok.txt", "O"),
        {"aux.txt", "b.", "c<d", "ok.txt"}, false, failed, false, {"aux.txt", "b.", "c<d"}, {"ok.txt"},
        {"aux.txt", "b.", "c<d"}},
+      {"solid: entries between chosen ones decoded and dropped; an encrypted one fails alone", Solid(inner),
+       {"a.txt", "c.txt", "e.bin"}, false, failed, false, {"e.bin"}, {"a.txt", "c.txt"}, {"docs", "e.bin"}},
+      {"solid: a payload that disagrees with its index fails the entries from there on", Solid(inner, lyingIndex),
+       {"a.txt", "b.txt", "c.txt"}, false, failed, false, {"b.txt", "c.txt"}, {"a.txt"}, {"docs"}, false,
+       false, {{"c.txt", "the user's"}}},
+      {"solid: a cut payload fails what it cannot bring", Solid(inner, "", 5), {"a.txt", "c.txt"}, false, failed,
+       false, {"c.txt"}, {"a.txt"}, {"c.txt"}},
       {"a directory entry that cannot be made, beneath a file", Stored("f.txt", "F") + Stored("f.txt/sub/", ""),
        {"f.txt"}, false, "Error Changing Dir: " + Backslashed(out_) + "\\f.txt\\sub\n" + failed, false, {}, {"f.txt"},
        {}, true, true},
