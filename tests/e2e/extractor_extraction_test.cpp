@@ -128,27 +128,31 @@ TEST(ExtractorExtraction, EntriesShowingTheSameNameAreAllExtracted) {
 }
 
 // An archive whose order is not the list's: each entry still finds its own item, so exactly the
-// items the user left selected are written, whatever their places in the list.
+// items the user left selected are written, whatever their places in the list. The same as a
+// solid package, whose unselected entries are decoded and dropped.
 TEST(ExtractorExtraction, ChosenItemsOfAnUnsortedArchiveAreTheOnesWritten) {
-  const std::string dir = support::FreshTestDir();
-  const std::string target = JoinPath(dir, "pkg");
-  ui::Process process;
-  HWND dialog = StartPackage(process, dir,
-                             Zip({Stored("d/zeta.txt", "z"), Stored("mid.txt", "m"), Stored("d/"), Stored("Beta.txt", "b"),
-                                  Stored("alpha.txt", "a"), Stored("d/eta.txt", "e")}));
-  ASSERT_NE(dialog, nullptr);
-  const std::vector<std::string> items = Listed(dialog);
-  ASSERT_EQ(items.size(), 5u);
-  for (int i = 0; i < int(items.size()); ++i) {
-    if (items[i] == "mid.txt" || items[i] == "d/eta.txt") {
-      ASSERT_TRUE(ui::SetListItemSelected(dialog, ListId, i, false));
+  const std::vector<ZipEntry> entries{Stored("d/zeta.txt", "z"), Stored("mid.txt", "m"), Stored("d/"),
+                                      Stored("Beta.txt", "b"),   Stored("alpha.txt", "a"), Stored("d/eta.txt", "e")};
+  for (const std::string& zip : {Zip(entries), Solid(entries)}) {
+    SCOPED_TRACE(zip.compare(30, 11, "payload.idx") == 0 ? "solid package" : "archive");
+    const std::string dir = support::FreshTestDir();
+    const std::string target = JoinPath(dir, "pkg");
+    ui::Process process;
+    HWND dialog = StartPackage(process, dir, zip);
+    ASSERT_NE(dialog, nullptr);
+    const std::vector<std::string> items = Listed(dialog);
+    ASSERT_EQ(items.size(), 5u);
+    for (int i = 0; i < int(items.size()); ++i) {
+      if (items[i] == "mid.txt" || items[i] == "d/eta.txt") {
+        ASSERT_TRUE(ui::SetListItemSelected(dialog, ListId, i, false));
+      }
     }
+    ExtractExpectingSuccess(process, dialog);
+    EXPECT_EQ(Below(target), (std::vector<std::string>{"Beta.txt", "alpha.txt", "d/", "d/zeta.txt"}));
+    EXPECT_TRUE(Highlighted(dialog).empty());
+    ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+    EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
   }
-  ExtractExpectingSuccess(process, dialog);
-  EXPECT_EQ(Below(target), (std::vector<std::string>{"Beta.txt", "alpha.txt", "d/", "d/zeta.txt"}));
-  EXPECT_TRUE(Highlighted(dialog).empty());
-  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
 
 // An entry nested to about 300 characters below the extraction directory (beyond MAX_PATH with

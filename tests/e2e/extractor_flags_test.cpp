@@ -67,12 +67,20 @@ DWORD ExitCodeWithoutWindows(ui::Process& process) {
 }
 
 // An archive of one stored setup.exe entry holding this test program.
-std::string SetupZip() {
+ZipEntry SetupEntry() {
   char self[MAX_PATH + 1] = "";
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string bytes;
   EXPECT_TRUE(support::ReadWholeFile(self, &bytes)) << self;
-  return Zip({Stored("setup.exe", bytes)});
+  return Stored("setup.exe", bytes);
+}
+std::string SetupZip() { return Zip({SetupEntry()}); }
+
+// A solid package of flat.zip's files and setup.exe.
+std::string SolidWithSetup() {
+  std::vector<ZipEntry> entries = FlatEntries();
+  entries.push_back(SetupEntry());
+  return Solid(entries);
 }
 
 }  // namespace
@@ -166,6 +174,9 @@ TEST(ExtractorSwitches, SilentExtractionTellsOnlyThroughItsExitCode) {
       {"-d and r.setup", Join({Fixture("flat.zip"), SetupZip()}), "0010",
        {"/s", "/d", "other dir"}, 0, "other dir", {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"},
        true},
+      {"solid package, -s", Solid(FlatEntries()), "", {"-s"}, 0, "pkg", {"one.txt", "three.txt", "two.txt"}, false},
+      {"solid package, a.start and r.setup", SolidWithSetup(), "1010", {}, 0, "pkg",
+       {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -273,6 +284,7 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
        {"--", "/quiet", "/norestart"}, 7, "/quiet /norestart"},
       {"silent, no arguments", Join({SetupZip(), Fixture("tree.zip")}), {"/s"}, 7, ""},
       {"CRC failure", Join({SetupZip(), Fixture("bad_crc.zip")}), {"-s", "--", "-x"}, 2, nullptr},
+      {"solid package", SolidWithSetup(), {"--", "/quiet"}, 7, "/quiet"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

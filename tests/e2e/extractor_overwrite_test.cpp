@@ -51,82 +51,89 @@ void ExpectPolicy(HWND dialog, int checkedId) {
 }  // namespace
 
 // Overwrite (the initial policy) replaces existing files; Skip leaves them as they are and
-// deselects their items, and a run that skipped everything is a success.
+// deselects their items, and a run that skipped everything is a success. Both tests also run
+// over a solid package of the same files.
 TEST(ExtractorOverwrite, OverwriteReplacesAndSkipLeavesUntouched) {
-  const std::string dir = support::FreshTestDir();
-  const std::string target = JoinPath(dir, "pkg");
-  PutOldFiles(target);
-  ui::Process process;
-  HWND dialog = StartPackage(process, dir, Fixture("flat.zip"));
-  ASSERT_NE(dialog, nullptr);
-  ExpectPolicy(dialog, OverwriteId);
-  ExtractExpectingSuccess(process, dialog);
-  ExpectFixtureFiles("flat.zip", target);
+  for (const std::string& zip : {Fixture("flat.zip"), Solid(FlatEntries())}) {
+    SCOPED_TRACE(zip.compare(30, 11, "payload.idx") == 0 ? "solid package" : "archive");
+    const std::string dir = support::FreshTestDir();
+    const std::string target = JoinPath(dir, "pkg");
+    PutOldFiles(target);
+    ui::Process process;
+    HWND dialog = StartPackage(process, dir, zip);
+    ASSERT_NE(dialog, nullptr);
+    ExpectPolicy(dialog, OverwriteId);
+    ExtractExpectingSuccess(process, dialog);
+    ExpectFixtureFiles("flat.zip", target);
 
-  PutOldFiles(target);
-  ASSERT_TRUE(ui::ClickButton(dialog, SkipId));
-  ASSERT_TRUE(ui::PressButton(dialog, AllId));
-  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, SkipId) && Highlighted(dialog).size() == 3; }));
-  ExtractExpectingSuccess(process, dialog);
-  for (const std::string& name : FlatNames) EXPECT_TRUE(IsOld(target, name)) << name;
-  EXPECT_TRUE(Highlighted(dialog).empty());
-  ExpectPolicy(dialog, SkipId);
-  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+    PutOldFiles(target);
+    ASSERT_TRUE(ui::ClickButton(dialog, SkipId));
+    ASSERT_TRUE(ui::PressButton(dialog, AllId));
+    ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, SkipId) && Highlighted(dialog).size() == 3; }));
+    ExtractExpectingSuccess(process, dialog);
+    for (const std::string& name : FlatNames) EXPECT_TRUE(IsOld(target, name)) << name;
+    EXPECT_TRUE(Highlighted(dialog).empty());
+    ExpectPolicy(dialog, SkipId);
+    ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+    EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  }
 }
 
 // Confirm asks for each existing file: Enter is Yes, Esc and the close box are No. Then "Don't
 // ask again" with No skips the rest without asking and selects Skip; with Yes it overwrites the
 // rest and selects Overwrite.
 TEST(ExtractorOverwrite, ConfirmAsksForEachFileUntilToldNotToAsk) {
-  const std::string dir = support::FreshTestDir();
-  const std::string target = JoinPath(dir, "pkg");
-  PutOldFiles(target);
-  ui::Process process;
-  HWND dialog = StartPackage(process, dir, Fixture("flat.zip"));
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(ui::ClickButton(dialog, ConfirmId));
-  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId); }));
+  for (const std::string& zip : {Fixture("flat.zip"), Solid(FlatEntries())}) {
+    SCOPED_TRACE(zip.compare(30, 11, "payload.idx") == 0 ? "solid package" : "archive");
+    const std::string dir = support::FreshTestDir();
+    const std::string target = JoinPath(dir, "pkg");
+    PutOldFiles(target);
+    ui::Process process;
+    HWND dialog = StartPackage(process, dir, zip);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ui::ClickButton(dialog, ConfirmId));
+    ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId); }));
 
-  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
-  HWND question = ExpectQuestion(process, "one.txt");
-  ASSERT_NE(question, nullptr);
-  ASSERT_TRUE(ui::PressKey(question, VK_RETURN));
-  ASSERT_TRUE(ui::WaitForWindowGone(question));
-  question = ExpectQuestion(process, "two.txt");
-  ASSERT_NE(question, nullptr);
-  ASSERT_TRUE(ui::PressKey(question, VK_ESCAPE));
-  ASSERT_TRUE(ui::WaitForWindowGone(question));
-  question = ExpectQuestion(process, "three.txt");
-  ASSERT_NE(question, nullptr);
-  ASSERT_TRUE(ui::PressCloseBox(question));
-  e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
-  EXPECT_TRUE(IsNew(target, "one.txt"));
-  EXPECT_TRUE(IsOld(target, "two.txt"));
-  EXPECT_TRUE(IsOld(target, "three.txt"));
-  EXPECT_TRUE(Highlighted(dialog).empty());
-  ExpectPolicy(dialog, ConfirmId);
+    ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+    HWND question = ExpectQuestion(process, "one.txt");
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(ui::PressKey(question, VK_RETURN));
+    ASSERT_TRUE(ui::WaitForWindowGone(question));
+    question = ExpectQuestion(process, "two.txt");
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(ui::PressKey(question, VK_ESCAPE));
+    ASSERT_TRUE(ui::WaitForWindowGone(question));
+    question = ExpectQuestion(process, "three.txt");
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(ui::PressCloseBox(question));
+    e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
+    EXPECT_TRUE(IsNew(target, "one.txt"));
+    EXPECT_TRUE(IsOld(target, "two.txt"));
+    EXPECT_TRUE(IsOld(target, "three.txt"));
+    EXPECT_TRUE(Highlighted(dialog).empty());
+    ExpectPolicy(dialog, ConfirmId);
 
-  // No, and don't ask again.
-  PutOldFiles(target);
-  ASSERT_TRUE(ui::PressButton(dialog, AllId));
-  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
-  AnswerForGood(process, IDCANCEL);
-  // A further question would stand in the way of the closing message.
-  e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
-  for (const std::string& name : FlatNames) EXPECT_TRUE(IsOld(target, name)) << name;
-  EXPECT_TRUE(Highlighted(dialog).empty());
-  ExpectPolicy(dialog, SkipId);
+    // No, and don't ask again.
+    PutOldFiles(target);
+    ASSERT_TRUE(ui::PressButton(dialog, AllId));
+    ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+    AnswerForGood(process, IDCANCEL);
+    // A further question would stand in the way of the closing message.
+    e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
+    for (const std::string& name : FlatNames) EXPECT_TRUE(IsOld(target, name)) << name;
+    EXPECT_TRUE(Highlighted(dialog).empty());
+    ExpectPolicy(dialog, SkipId);
 
-  // Yes, and don't ask again.
-  ASSERT_TRUE(ui::ClickButton(dialog, ConfirmId));
-  ASSERT_TRUE(ui::PressButton(dialog, AllId));
-  ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId) && Highlighted(dialog).size() == 3; }));
-  ASSERT_TRUE(ui::PressButton(dialog, IDOK));
-  AnswerForGood(process, IDOK);
-  e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
-  ExpectFixtureFiles("flat.zip", target);
-  ExpectPolicy(dialog, OverwriteId);
-  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
-  EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+    // Yes, and don't ask again.
+    ASSERT_TRUE(ui::ClickButton(dialog, ConfirmId));
+    ASSERT_TRUE(ui::PressButton(dialog, AllId));
+    ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId) && Highlighted(dialog).size() == 3; }));
+    ASSERT_TRUE(ui::PressButton(dialog, IDOK));
+    AnswerForGood(process, IDOK);
+    e2e::ExpectMessageBox(process, SuccessCaption, SuccessText, ui::MessageIcon::Information);
+    ExpectFixtureFiles("flat.zip", target);
+    ExpectPolicy(dialog, OverwriteId);
+    ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+    EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
+  }
 }

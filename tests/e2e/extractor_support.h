@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "e2e_support.h"
+#include "support/lzma_writer.h"  // tests/unit: the hand-made LZMA streams
 
 namespace ext {
 
@@ -65,6 +66,7 @@ struct ZipEntry {
   uint16_t method = 0;
   std::string payload;        // the bytes after the header when method != 0
   bool zip64 = false;         // sizes 0xFFFFFFFF in the header, the real ones in a ZIP64 field
+  std::string extra;          // further extra fields, in both headers
   int64_t crc = -1;           // the CRC-32 stated, when not the data's
   // What the central directory says of it, where that is not what its local header says.
   std::string centralName;    // another name
@@ -93,6 +95,7 @@ inline std::string Records(const std::vector<ZipEntry>& entries) {
       PutLE(extra, e.data.size(), 8);
       PutLE(extra, payload.size(), 8);
     }
+    extra += e.extra;
     PutLE(out, 0x04034B50, 4);
     PutLE(out, e.zip64 ? 45 : 20, 2);
     PutLE(out, 0, 2);                                          // flags
@@ -140,6 +143,7 @@ inline std::string Zip(const std::vector<ZipEntry>& entries, bool reversedDirect
       PutLE(extra, e.centralSize >= 0 ? size_t(e.centralSize) : e.data.size(), 8);
       PutLE(extra, compressed, 8);
     }
+    extra += e.extra;
     std::string h;
     PutLE(h, 0x02014B50, 4);
     PutLE(h, e.zip64 ? 45 : 20, 2);
@@ -190,6 +194,40 @@ inline std::string Join(const std::vector<std::string>& parts) {
     records += zip.substr(0, start);
   }
   return records + directory + EndOfDirectory(count, directory.size(), records.size());
+}
+
+// A solid package's archive of stored entries, laid out as zelvix-pack lays it out: payload.idx,
+// stored, marked, holding their local headers; then payload.zip, their archive as one LZMA stream
+// (of literals alone: the stub's decoder reads it as any other).
+inline std::string Solid(const std::vector<ZipEntry>& entries) {
+  const std::string inner = Zip(entries);
+  ZipEntry index = Stored("payload.idx");
+  for (const ZipEntry& e : entries) {
+    const std::string record = Records({e});
+    index.data += record.substr(0, record.size() - e.data.size());
+  }
+  PutLE(index.extra, 0x7A5A, 2);
+  PutLE(index.extra, 4, 2);
+  PutLE(index.extra, 1, 2);  // format version 1
+  PutLE(index.extra, 0, 2);
+  LzmaWriter writer;
+  for (char c : inner) writer.Literal(uint8_t(c));
+  const Bytes header = writer.Header(1 << 20), stream = writer.Finish();
+  ZipEntry payload = Stored("payload.zip", inner);
+  payload.method = 14;
+  payload.payload.assign(header.begin(), header.end());
+  payload.payload.append(stream.begin(), stream.end());
+  return Zip({index, payload});
+}
+
+// flat.zip's entries in its order, made from the files it was made of.
+inline std::vector<ZipEntry> FlatEntries() {
+  std::vector<ZipEntry> entries;
+  for (const char* name : {"one.txt", "two.txt", "three.txt"}) {
+    entries.push_back(Stored(name));
+    EXPECT_TRUE(support::ReadWholeFile(JoinPath(support::FixturePath("flat.files"), name), &entries.back().data));
+  }
+  return entries;
 }
 
 // The bytes of a fixture archive (tests/tools/make_fixtures.py).

@@ -41,14 +41,14 @@ if(EXISTS ${ZELVIX_PACK})
   endif()
 endif()
 
-# A solid package's archive: the real archives' inputs packed by zelvix-pack --method solid, then
+# A solid package's archive: the real archives' inputs (names in three scripts, an empty folder) packed by zelvix-pack --method solid, then
 # dumped. Made only when zelvix-pack is built (tools/build.sh builds it first).
 if(EXISTS ${ZELVIX_PACK})
   set(ZELVIX_SOLID_ARCHIVE ${ZELVIX_REAL_ARCHIVES_DIR}/solid.zip)
   set(tree ${ZELVIX_FIXTURES_DIR}/solid-tree)
   add_custom_command(OUTPUT ${ZELVIX_SOLID_ARCHIVE}
-    COMMAND rm -rf ${tree} && mkdir -p ${tree}
-    COMMAND cp -rp text.txt data.bin tiny.txt empty.dat sub ${tree}/
+    COMMAND rm -rf ${tree} && mkdir -p ${tree}/empty
+    COMMAND cp -rp text.txt data.bin tiny.txt empty.dat sub "naïve café" "Ωμέγα" ${tree}/
     COMMAND ${ZELVIX_PACK} --method solid -o ${tree}.exe $<TARGET_FILE:zelvix> ${tree}
     COMMAND ${ZELVIX_PACK} --dump ${tree}.exe ${ZELVIX_SOLID_ARCHIVE}
     WORKING_DIRECTORY ${ZELVIX_REAL_ARCHIVES_DIR}/input
