@@ -3,6 +3,8 @@
 //   zelvix_probe headers FILE   walks FILE's entries from offset 0 as the extraction run does;
 //                               exit code 100 + the number of entries (at a damaged header, the
 //                               silent run's listing ends the process with its report instead)
+//   zelvix_probe list PACKAGE   lists PACKAGE's archive as the dialog's listing run does, with no
+//                               window (bench/solid_e2e.sh times it); exit code 100 + the items
 //   zelvix_probe alloc          asks MemAlloc for 0xFFFFFFF0 bytes (the fatal report ends it)
 //   zelvix_probe boxes          shows the message boxes of BoxStyles one after another, for the
 //                               tests of the automation library; exit code: the answers as
@@ -11,6 +13,7 @@
 #include <cstring>
 #include "archive/extraction_run.h"
 #include "archive/walk.h"
+#include "package/locator.h"
 #include "util/crc32.h"
 #include "util/file_io.h"
 #include "util/memory.h"
@@ -35,6 +38,32 @@ static int WalkHeaders(const char* name) {
   return HeaderCountBase + count;
 }
 
+static int ListedItems;
+
+static int ListPackage(const char* name) {
+  ArchiveHandle = FileOpenRead(name);
+  if (ArchiveHandle == NoFile) return CannotOpen;
+  ArchiveOffset = FindArchiveOffset(ArchiveHandle, 0);
+  BuildCrcTable();
+  const RunUi ui{
+      .begin = [](bool) {},
+      .storedPaths = [] { return true; },
+      .addItem = [](const char*, int32_t) { ++ListedItems; },
+      .findItem = [](const char*, int32_t, int32_t) { return ListItem{-1, false}; },
+      .deselect = [](int32_t) {},
+      .selectedCount = [] { return int32_t(0); },
+      .askPassword = nullptr,
+      .askOverwrite = nullptr,
+      .showProgress = [](const char*) {},
+      .keepAlive = [](int32_t) {},
+      .disableStoredPaths = [] {},
+      .announceSuccess = false,
+  };
+  ExtractionRun(ui, true);
+  FileClose(ArchiveHandle);
+  return HeaderCountBase + ListedItems;
+}
+
 // Caption "Box N" for the N-th, text "Text N".
 constexpr UINT BoxStyles[] = {MB_OK, MB_OK | MB_ICONHAND, MB_OKCANCEL | MB_ICONEXCLAMATION,
                               MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONINFORMATION,
@@ -55,6 +84,7 @@ static int ShowBoxes() {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "headers") == 0) return WalkHeaders(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "list") == 0) return ListPackage(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "alloc") == 0) {
     MemFree(MemAlloc(0xFFFFFFF0u));
     return AllocationReturned;
