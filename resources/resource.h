@@ -8,7 +8,8 @@
 #define IDC_OVERWRITE 501
 #define IDC_SKIP 502
 #define IDC_CONFIRM 503
-#define IDC_STATUS 601
+#define IDC_STATUS 601          // MainDialog: the status line; Progress: the file being written
+#define IDC_PROGRESS 602        // MainDialog and Progress: the bar
 #define IDC_ALL 121
 #define IDC_NONE 122
 #define IDC_PATH_LABEL 100
@@ -19,4 +20,5 @@
 #define MAIN_DIALOG "MainDialog"
 #define FILE_EXIST_DIALOG "FileExist"
 #define PWD_DIALOG "PWD"
+#define PROGRESS_DIALOG 1          // by number: its name would cost the stub its bytes twice
 #define MAIN_ICON "MainIcon"

@@ -200,9 +200,10 @@ uint32_t RunProgram() {
     }
   }
   if (!extractor) return exitCode;
-  // 2 when the last extraction left entries not written and verified; leaving without an
-  // extraction, or after a sound one, is 0, or setup.exe's own code when it was waited for.
-  exitCode = ExtractionFailed ? 2 : 0;
+  // 2 when the last extraction left entries not written and verified, 1223 when the user
+  // stopped it; leaving without an extraction, or after a sound one, is 0, or setup.exe's own
+  // code when it was waited for.
+  exitCode = ExtractionCancelled ? ERROR_CANCELLED : ExtractionFailed ? 2 : 0;
   AddBackslash(ExtractDir, ExtractDirSize);
   const bool installer = OptRunSetup && PrivateDir[0] != 0 && StrEqual(ExtractDir, PrivateDir);
   if (ExtractionOk && !ExtractionFailed && OptRunSetup) exitCode = RunSetup(installer);

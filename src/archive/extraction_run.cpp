@@ -25,6 +25,7 @@ uint8_t OverwriteMode;
 bool ArchiveHasPaths;
 bool ExtractionOk;
 bool ExtractionFailed;
+bool ExtractionCancelled;
 SilentListState SilentList;
 
 void ResetRunState() {
@@ -32,7 +33,7 @@ void ResetRunState() {
   ArchiveOffset = 0;
   ExtractDir[0] = 0;
   OverwriteMode = OverwriteAlways;
-  ArchiveHasPaths = ExtractionOk = ExtractionFailed = false;
+  ArchiveHasPaths = ExtractionOk = ExtractionFailed = ExtractionCancelled = false;
   SilentList = {};
 }
 
@@ -135,12 +136,12 @@ Step PrepareTarget(Run& run, bool& skip) {
 }
 
 // The output's progress call: how far the run has read into the package, for the window.
-void KeepAlive(void* context) {
+bool KeepAlive(void* context) {
   const Run& run = *static_cast<const Run*>(context);
   if (run.walk.indexEnd != 0) return run.ui.keepAlive(run.payload->in.resumeAt);
   const int32_t left = run.input->left;
   const int32_t consumed = int32_t(run.walk.header.CompressedSize) - (left > 0 ? left : 0);
-  run.ui.keepAlive(run.walk.dataPos + consumed);
+  return run.ui.keepAlive(run.walk.dataPos + consumed);
 }
 
 // Removes the work folder of the run, if it made one: empty by then, as each of its files took
@@ -198,7 +199,8 @@ void ReportWriteFailure(Run& run, uint32_t error) {
 // under Wine is a search of the target's directory. A close that fails after it fails the entry,
 // whose bytes, all written and checked, then stand at the target's name. A write the system
 // refused (a full disk, say) is told with the system's reason and ends the walk: later entries
-// would meet it too. keys: the entry's, when encrypted.
+// would meet it too; so does a stop the user asked for, before or during the entry, without a
+// closing message. keys: the entry's, when encrypted.
 Step WriteEntry(Run& run, const CipherKeys* keys) {
   const LocalFileHeader& header = run.walk.header;
   const FileHandle target = CreateBesideTarget(run);
@@ -206,7 +208,7 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return Step::NextEntry;
   }
-  run.ui.showProgress(run.targetPath);
+  const bool goOn = run.ui.showProgress(run.targetPath);
   bool good;
   OutputFault fault;
   uint32_t error;
@@ -218,8 +220,9 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
     out.declaredSize = header.UncompressedSize;
     out.progress = KeepAlive;
     out.progressContext = &run;
+    if (!goOn) out.fault = OutputFault::Cancelled;
     run.input = &in;
-    good = DecodeEntry(header, in, out);
+    good = out.fault == OutputFault::None && DecodeEntry(header, in, out);
     run.input = nullptr;
     fault = out.fault;
     error = out.error;
@@ -240,6 +243,10 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
     return Step::NextEntry;
   }
   if (!renamed) FileDelete(run.tempPath);
+  if (fault == OutputFault::Cancelled) {
+    ExtractionCancelled = true;
+    return Step::EndWithoutClosing;
+  }
   if (fault != OutputFault::WriteFailed) return Step::NextEntry;
   ReportWriteFailure(run, error);
   return Step::EndWalk;
@@ -280,7 +287,11 @@ Step ExtractEntry(Run& run) {
   run.entryReady = true;
   if (password != PasswordResult::Open) return Step::NextEntry;
   // A payload that cannot bring the entry fails it and every entry after it.
-  if (solid && !ReachEntry(*run.payload, run.walk)) return Step::EndWalk;
+  if (solid && !ReachEntry(*run.payload, run.walk)) {
+    if (run.payload->out.fault != OutputFault::Cancelled) return Step::EndWalk;
+    ExtractionCancelled = true;
+    return Step::EndWithoutClosing;
+  }
   if (!BuildTargetPath(run)) {
     Message(run.targetPath, "Error Openning...", MsgIconError);
     return Step::NextEntry;
@@ -339,6 +350,7 @@ Step HandleEntry(Run& run) {
 }
 
 void CloseRun(Run& run, Step last) {
+  run.ui.end(ArchiveHasPaths);
   if (last != Step::EndWithoutClosing) {
     if (!run.listOnly && run.entryReady) {
       if (last == Step::NextEntry && run.ui.selectedCount() == 0 && !run.namelessSaid) {
@@ -350,7 +362,6 @@ void CloseRun(Run& run, Step last) {
     }
     if (run.listOnly && run.listedCount == 0) Message("Can't read archive header", "Zelvix error", MsgIconError);
   }
-  if (!ArchiveHasPaths) run.ui.disableStoredPaths();
 }
 
 }  // namespace
@@ -409,9 +420,9 @@ const RunUi SilentUi{
     .selectedCount = [] { return SilentList.listed - SilentList.deselected; },
     .askPassword = nullptr,
     .askOverwrite = nullptr,
-    .showProgress = [](const char*) {},
-    .keepAlive = [](int32_t) {},
-    .disableStoredPaths = [] {},
+    .showProgress = [](const char*) { return true; },
+    .keepAlive = [](int32_t) { return true; },
+    .end = [](bool) {},
     .announceSuccess = false,
 };
 

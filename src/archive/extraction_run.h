@@ -25,6 +25,9 @@ extern bool ArchiveHasPaths;      // the last run met a name with a directory in
 extern bool ExtractionOk;         // the last extraction run wrote and verified every selected entry
 // The last extraction run left selected entries not written and verified (its exit code 2).
 extern bool ExtractionFailed;
+// An extraction run was stopped by the user (exit code 1223; the run failed, too, and the
+// program ends after it).
+extern bool ExtractionCancelled;
 // The silent run's list: every entry listed counts as selected until it comes out right.
 struct SilentListState {
   int32_t listed, deselected;
@@ -74,12 +77,16 @@ struct RunUi {
   // The overwrite question about the existing file of this name.
   OverwriteReply (*askOverwrite)(const char* fileName);
   // Shows "Extracting: " and the target, and lets the window handle one pending message.
-  void (*showProgress)(const char* targetPath);
+  // False when the user asked to stop: the entry is not written and the run ends.
+  bool (*showProgress)(const char* targetPath);
   // Called after each chunk written while an entry is decoded (32 KB at most apart); position:
-  // how far into the package the run has read. The window answers its messages here.
-  void (*keepAlive)(int32_t position);
-  // After a run over an archive without stored directories: uncheck and disable the box.
-  void (*disableStoredPaths)();
+  // how far into the package the run has read. The window answers its messages here. False
+  // when the user asked to stop: the entry fails at once (its new file removed), the run ends
+  // with no closing message, and ExtractionCancelled is set.
+  bool (*keepAlive)(int32_t position);
+  // End of a run, before its closing message: the window puts back what the run changed.
+  // hasPaths false (an archive without stored directories): uncheck and disable the box.
+  void (*end)(bool hasPaths);
   // Whether a sound extraction says so ("Extraction successful on all files !"); a package
   // that extracts on its own (a.start) does not.
   bool announceSuccess;

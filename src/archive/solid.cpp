@@ -42,7 +42,10 @@ bool ReachEntry(SolidPayload& payload, const EntryWalk& walk) {
       if (payload.taken >= start && data[i] != (at < LocalHeaderSize ? walk.headerBytes[at] : walk.name[at - LocalHeaderSize]))
         payload.usable = false;
     }
-    if (payload.out.progress != nullptr) payload.out.progress(payload.out.progressContext);
+    if (payload.out.progress != nullptr && !payload.out.progress(payload.out.progressContext)) {
+      payload.out.fault = OutputFault::Cancelled;
+      payload.usable = false;
+    }
   }
   return payload.usable;
 }

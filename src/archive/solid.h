@@ -32,5 +32,6 @@ struct SolidPayload : InputSource {
 
 // Decodes the stream up to the walk's current index entry and through its local header, which
 // must equal the index's bytes of it; the entry's data come next. False, and the payload no
-// longer usable, when the stream ends, fails or differs first.
+// longer usable, when the stream ends, fails or differs first, or when the progress call of
+// the payload's output says stop (its fault then Cancelled).
 bool ReachEntry(SolidPayload& payload, const EntryWalk& walk);

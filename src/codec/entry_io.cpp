@@ -61,5 +61,7 @@ void WriteOutput(EntryOutput& out, const uint8_t* data, uint32_t n) {
   }
   out.written += uint32_t(written);
   UpdateCrc(data, uint32_t(written), out.crc);  // only what reached the file
-  if (out.progress != nullptr) out.progress(out.progressContext);
+  // A fault of this write stands: a stop asked for at the same time changes nothing then.
+  if (out.progress != nullptr && !out.progress(out.progressContext) && out.fault == OutputFault::None)
+    out.fault = OutputFault::Cancelled;
 }

@@ -64,6 +64,7 @@ enum class OutputFault : uint8_t {
   None,
   TooLong,      // the data would go past the declared size: a stream may never write more
   WriteFailed,  // the system took fewer bytes than it was given (error: its reason)
+  Cancelled,    // the progress call said stop: the user cancelled the run
 };
 
 // Where one entry's plain bytes go: the output file, the CRC-32 of what reached it, the
@@ -86,7 +87,8 @@ struct EntryOutput {
   uint32_t windowSize = 0;
   // Called, when set, after each write (32 KB at most apart), with progressContext: the run
   // shows how far it has read and lets its window answer while one large entry is decoded.
-  void (*progress)(void* context) = nullptr;
+  // False: stop here (Cancelled).
+  bool (*progress)(void* context) = nullptr;
   void* progressContext = nullptr;
 };
 
@@ -97,7 +99,8 @@ bool OpenWindow(EntryOutput& out, uint32_t size);
 // Writes data[0..n-1] to the output file and folds into the CRC-32 the bytes the write reports
 // as written (a failed write counts as none). Bytes past declaredSize are never written: the
 // first such call writes up to it and sets TooLong. A short or failed write sets WriteFailed.
-// Nothing is written after a fault. Then the progress call.
+// Nothing is written after a fault. Then the progress call; its false sets Cancelled
+// (when the write itself did not fault).
 void WriteOutput(EntryOutput& out, const uint8_t* data, uint32_t n);
 inline void FlushWindow(EntryOutput& out, uint32_t n) { WriteOutput(out, out.window, n); }
 

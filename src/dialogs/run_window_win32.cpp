@@ -1,6 +1,8 @@
-// The extraction run's window: the main dialog's list box, its "Use Stored Paths" box and
-// status line, and the password and overwrite dialogs, as RunUi for the portable run.
+// The extraction run's window: the main dialog's list box, its "Use Stored Paths" box, status
+// line and bar, the password and overwrite dialogs, and the progress window of a package that
+// extracts on its own, as RunUi for the portable run.
 #include "dialogs/dialogs.h"
+#include <commctrl.h>
 #include "package/options_block.h"
 #include "resource.h"
 #include "util/memory.h"
@@ -19,6 +21,9 @@ struct RunWindowState {
   int32_t* itemOfEntry;
   int32_t itemCount;
   DWORD lastAnswered;    // when the window last handled its messages
+  DWORD started;         // when the extraction run began
+  HWND progress;         // the progress window, while it is shown
+  const char* target;    // the path of the entry being written (the run's, valid meanwhile)
   int32_t archiveBytes;  // from the archive's first byte to the end of the package
   WCHAR caption[64];     // the dialog's own caption
 };
@@ -35,9 +40,37 @@ void MapListedEntries() {
   }
 }
 
+// What cannot act while an extraction runs; Exit becomes Cancel meanwhile.
+constexpr int16_t RunLockedControls[] = {IDOK, IDC_ALL, IDC_NONE, IDC_LIST, IDC_PATH_EDIT,
+                                         IDC_OVERWRITE, IDC_SKIP, IDC_CONFIRM, IDC_STORED_PATHS};
+
+void EnableControls(BOOL enable) {
+  for (const int id : RunLockedControls) EnableWindow(GetDlgItem(W.dialog, id), enable);
+  SetItemText(W.dialog, IDCANCEL, enable ? "E&xit" : "Cancel");
+}
+
 void Begin(bool listOnly) {
-  if (listOnly) SendMessageA(W.list, LB_RESETCONTENT, 0, 0);
-  else MapListedEntries();
+  if (listOnly) {
+    SendMessageA(W.list, LB_RESETCONTENT, 0, 0);
+    return;
+  }
+  MapListedEntries();
+  W.started = GetTickCount();
+  EnableControls(FALSE);
+  // The focus leaves the disabled controls for Cancel, where Esc and Enter reach the dialog.
+  if (IsWindowVisible(W.dialog)) SetFocus(GetDlgItem(W.dialog, IDCANCEL));
+}
+
+// The window that shows the run: the main dialog when it is on screen, otherwise (a.start) the
+// progress window, or none while there is none.
+HWND ShownWindow() { return IsWindowVisible(W.dialog) ? W.dialog : W.progress; }
+
+// The progress window: its Cancel (also Esc and the close box, which the dialog manager turns
+// into it) is the only command it has.
+INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) CenterWindow(window);
+  if (message == WM_COMMAND) ExitRequested = true;
+  return message == WM_INITDIALOG;  // the focus goes to Cancel
 }
 
 bool StoredPaths() { return SendDlgItemMessageA(W.dialog, IDC_STORED_PATHS, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -75,49 +108,79 @@ OverwriteReply AskOverwrite(const char* fileName) {
 }
 
 // Hands every pending message (or only the first) to its window, characters typed in any
-// language included.
+// language included; the keys of the window that shows the run (Esc, Enter, Tab) go to its
+// dialog manager.
 void Pump(bool all) {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    if (!IsDialogMessageW(ShownWindow(), &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
     if (!all) return;
   }
 }
 
-// The status line, then one pending window message, so the dialog stays alive between entries.
-// A dialog not on screen (with a.start the run happens while it initialises) leaves its status
-// line alone: laying the text out costs more than writing a small entry.
-void ShowProgress(const char* targetPath) {
-  W.lastAnswered = GetTickCount();
-  if (IsWindowVisible(W.dialog)) {
-    const uint32_t size = ZStrLength(targetPath) + 16;
+// "Extracting: " and the target in the status line of the window that shows the run. No window
+// on screen (with a.start the run happens while the dialog initialises): nothing is shown, since
+// laying the text out costs more than writing a small entry.
+void ShowTarget() {
+  if (const HWND shown = ShownWindow()) {
+    const uint32_t size = ZStrLength(W.target) + 16;
     MemBlock block(size);
     char* status = reinterpret_cast<char*>(block.get());
     StrCopy(status, "Extracting: ", size);
-    StrAppend(status, targetPath, size);
-    SetItemText(W.dialog, IDC_STATUS, status);
+    StrAppend(status, W.target, size);
+    SetItemText(shown, IDC_STATUS, status);
   }
+}
+
+// The status line, then one pending window message, so the dialog stays alive between entries.
+bool ShowProgress(const char* targetPath) {
+  W.target = targetPath;
+  ShowTarget();
   Pump(false);
+  return !ExitRequested;
 }
 
-// While an entry is decoded: at most every 50 ms, the share of the archive read so far in the
-// caption ("37% " before it, which the taskbar shows too), then every pending message, so the
-// window repaints and answers and is never taken for hung.
-void KeepAlive(int32_t position) {
-  if (GetTickCount() - W.lastAnswered < 50) return;
-  if (IsWindowVisible(W.dialog) && W.archiveBytes > 0) {
-    WCHAR text[80];
-    wsprintfW(text, L"%d%% %s", MulDiv(position - ArchiveOffset, 100, W.archiveBytes), W.caption);
-    SetWindowTextW(W.dialog, text);
+// While an entry is decoded, at most every 50 ms: the share of the archive read so far in the
+// caption ("37% " before it, which the taskbar shows too) and in the bar, then every pending
+// message, so the window repaints and answers and is never taken for hung. A package that
+// extracts on its own shows its progress window once the run has taken half a second.
+bool KeepAlive(int32_t position) {
+  const DWORD now = GetTickCount();
+  if (now - W.lastAnswered >= 50) {
+    if (W.progress == nullptr && !IsWindowVisible(W.dialog) && now - W.started >= 500) {
+      W.progress = CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(PROGRESS_DIALOG), nullptr, ProgressDlgProc, 0);
+      ShowTarget();
+    }
+    const HWND shown = ShownWindow();
+    if (shown != nullptr && W.archiveBytes > 0) {
+      const int percent = MulDiv(position - ArchiveOffset, 100, W.archiveBytes);
+      WCHAR text[80];
+      wsprintfW(text, L"%d%% %s", percent, W.caption);
+      SetWindowTextW(shown, text);
+      SendDlgItemMessageA(shown, IDC_PROGRESS, PBM_SETPOS, WPARAM(percent), 0);
+    }
+    Pump(true);
+    W.lastAnswered = GetTickCount();
   }
-  Pump(true);
-  W.lastAnswered = GetTickCount();
+  return !ExitRequested;
 }
 
-void DisableStoredPaths() {
-  SendDlgItemMessageA(W.dialog, IDC_STORED_PATHS, BM_SETCHECK, BST_UNCHECKED, 0);
-  EnableWindow(GetDlgItem(W.dialog, IDC_STORED_PATHS), FALSE);
+// The caption, status line, bar and controls as they were before the run; the progress window
+// goes.
+void End(bool hasPaths) {
+  DestroyWindow(W.progress);
+  W.progress = nullptr;
+  SetWindowTextW(W.dialog, W.caption);
+  SetItemText(W.dialog, IDC_STATUS, "");
+  SendDlgItemMessageA(W.dialog, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+  EnableControls(TRUE);
+  if (!hasPaths) {
+    SendDlgItemMessageA(W.dialog, IDC_STORED_PATHS, BM_SETCHECK, BST_UNCHECKED, 0);
+    EnableWindow(GetDlgItem(W.dialog, IDC_STORED_PATHS), FALSE);
+  }
 }
 
 }  // namespace
@@ -140,13 +203,12 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
       .askOverwrite = AskOverwrite,
       .showProgress = ShowProgress,
       .keepAlive = KeepAlive,
-      .disableStoredPaths = DisableStoredPaths,
+      .end = End,
       .announceSuccess = !OptAutoStart,
   };
   RunInProgress = true;
   ExtractionRun(ui, ListOnly);
   RunInProgress = false;
-  SetWindowTextW(dialog, W.caption);
   MemFree(W.itemOfEntry);
   W.itemOfEntry = nullptr;
 }

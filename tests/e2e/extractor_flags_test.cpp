@@ -1,14 +1,13 @@
 // The package flags that act without the user: a.start (extract at once, no success box, end),
 // a.close (end after Extract, whatever came of it) and r.setup (setup.exe started from the
 // extraction directory, only after a successful extraction).
+#include <cstdlib>
 #include <cstring>
 #include "extractor_support.h"
 
 using namespace ext;
 
 namespace {
-
-const char SetupRecord[] = "setup_ran.txt";
 
 // This very test program stands in for the package's setup.exe: started under that name it
 // writes its current directory and its arguments ("DIR|ARGS") into the file that
@@ -65,16 +64,6 @@ DWORD ExitCodeWithoutWindows(ui::Process& process) {
   EXPECT_FALSE(shown) << "a window came on screen";
   return e2e::ExitCodeOf(process);
 }
-
-// An archive of one stored setup.exe entry holding this test program.
-ZipEntry SetupEntry() {
-  char self[MAX_PATH + 1] = "";
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string bytes;
-  EXPECT_TRUE(support::ReadWholeFile(self, &bytes)) << self;
-  return Stored("setup.exe", bytes);
-}
-std::string SetupZip() { return Zip({SetupEntry()}); }
 
 // A solid package of flat.zip's files and setup.exe.
 std::string SolidWithSetup() {
@@ -175,7 +164,7 @@ TEST(ExtractorSwitches, SilentExtractionTellsOnlyThroughItsExitCode) {
        {"/s", "/d", "other dir"}, 0, "other dir", {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"},
        true},
       {"solid package, -s", Solid(FlatEntries()), "", {"-s"}, 0, "pkg", {"one.txt", "three.txt", "two.txt"}, false},
-      {"solid package, a.start and r.setup", SolidWithSetup(), "1010", {}, 0, "pkg",
+      {"solid package, a.start and r.setup, /s", SolidWithSetup(), "1010", {"/s"}, 0, "pkg",
        {"one.txt", "setup.exe", SetupRecord, "three.txt", "two.txt"}, true},
   };
   for (const Case& c : cases) {
@@ -284,7 +273,7 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
        {"--", "/quiet", "/norestart"}, 7, "/quiet /norestart"},
       {"silent, no arguments", Join({SetupZip(), Fixture("tree.zip")}), {"/s"}, 7, ""},
       {"CRC failure", Join({SetupZip(), Fixture("bad_crc.zip")}), {"-s", "--", "-x"}, 2, nullptr},
-      {"solid package", SolidWithSetup(), {"--", "/quiet"}, 7, "/quiet"},
+      {"solid package, -s", SolidWithSetup(), {"-s", "--", "/quiet"}, 7, "/quiet"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -311,6 +300,61 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
     EXPECT_EQ(folder.size(), temp.size() + 24) << ran;
     EXPECT_EQ(ran.substr(folder.size()), std::string("|") + c.setupArgs);
   }
+}
+
+// An installer (r.setup and t.dir) whose extraction takes a while. With -s no window shows,
+// however long it runs. Without, after half a second a small window shows the dialog's caption
+// (the share read before it), the file being written, the bar and Cancel, centred on the screen;
+// its Cancel stops the run: 1223, setup.exe not started, the private folder removed.
+TEST(Installer, ProgressWindowOfALongExtractionAndItsCancel) {
+  const std::string dir = support::FreshTestDir();
+  const std::string temp = JoinPath(dir, "temp"), record = JoinPath(dir, "record.txt");
+  ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+  ScopedEnvironment environment;
+  environment.Set("TMP", temp);
+  environment.Set("TEMP", temp);
+  environment.Set("ZELVIX_SETUP_RECORD", record);
+  const std::string package = JoinPath(dir, "pkg.exe"), silentDir = JoinPath(dir, "silent");
+  ASSERT_TRUE(WriteSparsePackage(package, {SetupEntry()}, "large.bin", 1u << 30, 0, "1011"));
+  {
+    ui::Process silent;
+    ASSERT_TRUE(silent.Start(package, {"-s", "-d", silentDir}, dir)) << silent.LastError();
+    // Watched until it has been a second and a half inside the large entry (setup.exe written).
+    bool shown = false;
+    ULONGLONG entered = 0;
+    for (const ULONGLONG start = GetTickCount64(); silent.Running() && GetTickCount64() - start < 30000; Sleep(20)) {
+      shown |= !ui::DialogsOf(silent.Id()).empty();
+      if (entered == 0 && support::FileExists(JoinPath(silentDir, "setup.exe"))) entered = GetTickCount64();
+      if (entered != 0 && GetTickCount64() - entered >= 1500) break;
+    }
+    EXPECT_FALSE(shown) << "a window came on screen";
+    EXPECT_TRUE(entered != 0 && silent.Running()) << "not a second and a half inside the large entry";
+  }  // and it is ended there
+  ui::Process process;
+  ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
+  HWND window = ui::WaitForAnyDialog(process);
+  ASSERT_NE(window, nullptr) << "no progress window";
+  const std::string caption = ui::WindowCaption(window), own = std::string("% ") + MainCaption;
+  EXPECT_TRUE(caption.size() > own.size() && caption.compare(caption.size() - own.size(), own.size(), own) == 0)
+      << caption;
+  EXPECT_EQ(ui::ControlClass(window, ProgressId), ProgressClass);
+  EXPECT_EQ(ui::ControlText(window, IDCANCEL), "Cancel");
+  const std::string status = ui::ControlText(window, StatusId);
+  EXPECT_EQ(status.rfind("Extracting: " + temp + "\\zelvix-", 0), 0u) << status;
+  EXPECT_NE(status.find("\\large.bin"), std::string::npos) << status;
+  RECT r;
+  ASSERT_TRUE(GetWindowRect(window, &r));
+  EXPECT_LE(std::abs((r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+  EXPECT_LE(std::abs((r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
+  int first = 0;
+  EXPECT_TRUE(WaitUntil([&] { return (first = ui::ProgressPosition(window, ProgressId)) > 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return ui::ProgressPosition(window, ProgressId) > first; }));
+  ASSERT_TRUE(ui::ClickButton(window, IDCANCEL));
+  EXPECT_TRUE(ui::WaitForWindowGone(window, 5000));
+  EXPECT_EQ(e2e::ExitCodeOf(process), DWORD(ERROR_CANCELLED));
+  EXPECT_EQ(Below(temp), std::vector<std::string>{});
+  Sleep(3000);  // setup.exe, had it been started, would have left its record by now
+  EXPECT_FALSE(support::FileExists(record)) << "setup.exe ran after a cancel";
 }
 
 // t.dir alone: each package makes a folder of its own (two started at once get two), the

@@ -18,7 +18,10 @@ using support::JoinPath;
 // Main dialog.
 const char MainCaption[] = "Zelvix ZIP Extractor";
 constexpr int PathEditId = 101, ListId = 301, StoredPathsId = 401, StatusId = 601;
-constexpr int OverwriteId = 501, SkipId = 502, ConfirmId = 503, AllId = 121, NoneId = 122;
+constexpr int OverwriteId = 501, SkipId = 502, ConfirmId = 503, AllId = 121, NoneId = 122, ProgressId = 602;
+// The controls that cannot act while an extraction runs: disabled meanwhile.
+constexpr int RunLockedIds[] = {IDOK, AllId, NoneId, ListId, PathEditId, OverwriteId, SkipId, ConfirmId, StoredPathsId};
+const char ProgressClass[] = "msctls_progress32";
 // Overwrite question and password dialog.
 const char QuestionCaption[] = "Confirm overwrite of...";
 constexpr int QuestionId = 101, DontAskId = 401;
@@ -251,6 +254,54 @@ inline HWND StartPackage(ui::Process& process, const std::string& dir, const std
   EXPECT_NE(dialog, nullptr) << "no main dialog; dialogs: " << ui::DescribeDialogs(process.Id());
   return dialog;
 }
+
+// Writes a package whose archive ends in a stored entry of `size` zero bytes, after the entries
+// of `first`. The file holds those bytes as a hole: it is written at once and takes no room, so
+// a run long enough to be watched and stopped costs the test nothing to make. The entry states
+// the CRC-32 crc (any value: the tests that use it stop the run, or want the entry to fail).
+inline bool WriteSparsePackage(const std::string& path, std::vector<ZipEntry> first, const std::string& name,
+                               uint32_t size, uint32_t crc, const std::string& options = "") {
+  const size_t local = Records(first).size();
+  first.push_back(Stored(name));
+  first.back().crc = crc;
+  std::string zip = Zip(first);
+  auto put = [&](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) zip[at + i] = char(value >> (8 * i));
+  };
+  const size_t end = zip.size() - 22, central = end - 46 - name.size(), directory = local + 30 + name.size();
+  put(local + 18, size);  // both sizes, in the local header and in the central directory
+  put(local + 22, size);
+  put(central + 20, size);
+  put(central + 24, size);
+  put(end + 16, uint32_t(directory + size));  // the directory comes after the hole
+  std::string stub;
+  if (!support::ReadWholeFile(support::StubPath(), &stub)) return false;
+  const std::string head = support::PackageBytes(stub, zip.substr(0, directory), options), tail = zip.substr(directory);
+  HANDLE file = CreateFileW(support::WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0, more = 0;
+  LARGE_INTEGER hole;
+  hole.QuadPart = size;
+  const bool ok = WriteFile(file, head.data(), DWORD(head.size()), &written, nullptr) &&
+                  SetFilePointerEx(file, hole, nullptr, FILE_CURRENT) &&
+                  WriteFile(file, tail.data(), DWORD(tail.size()), &more, nullptr) &&
+                  written + more == head.size() + tail.size();
+  return CloseHandle(file) && ok;
+}
+
+// The package's setup.exe in the tests of r.setup: this very test program, which, started under
+// that name, records how it was started in setup_ran.txt (extractor_flags_test.cpp).
+const char SetupRecord[] = "setup_ran.txt";
+
+// A stored setup.exe entry holding this test program, and an archive of it alone.
+inline ZipEntry SetupEntry() {
+  char self[MAX_PATH + 1] = "";
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string bytes;
+  EXPECT_TRUE(support::ReadWholeFile(self, &bytes)) << self;
+  return Stored("setup.exe", bytes);
+}
+inline std::string SetupZip() { return Zip({SetupEntry()}); }
 
 // The list's items, with every '\' written as '/' for comparison with stored names.
 inline std::vector<std::string> Listed(HWND dialog) {

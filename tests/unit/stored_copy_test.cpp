@@ -1,5 +1,5 @@
 // Stored-entry copy: chunking of reads and writes, empty and negative sizes, a file cut short,
-// and a full disk (the CRC then covers only what was written).
+// a full disk (the CRC then covers only what was written) and a stop the run asks for.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -59,15 +59,20 @@ TEST(StoredCopy, FileCutShortCopiesWhatThereIs) {
   EXPECT_EQ(r.crc, ZlibCrc(data));  // the header's CRC is of 50,000 bytes: the entry fails
 }
 
+// A full disk, also when the progress call asks to stop at the same write: the system's reason
+// is what the run reports.
 TEST(StoredCopy, FullDiskStopsTheCopyWithTheSystemsReason) {
   EnsureCrcTable();
   TempFile in;
   in.Set(Bytes(70000, 7));
   const int full = open("/dev/full", O_WRONLY);
   ASSERT_GE(full, 0);
-  {
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "and a stop" : "alone");
+    ASSERT_EQ(lseek(in.fd, 0, SEEK_SET), 0);
     EntryInput input(in.fd, 70000);
     EntryOutput output(full);
+    if (stop) output.progress = [](void*) { return false; };
     EXPECT_FALSE(CopyStored(input, output));
     EXPECT_EQ(output.crc, 0xFFFFFFFFu);
     EXPECT_EQ(output.fault, OutputFault::WriteFailed);
@@ -75,6 +80,26 @@ TEST(StoredCopy, FullDiskStopsTheCopyWithTheSystemsReason) {
     EXPECT_GT(input.left, 0) << "nothing more is read once the output failed";
   }
   close(full);
+}
+
+// The progress call says stop after the second chunk: the copy ends there (Cancelled), with
+// what was written folded into the CRC-32 and nothing more read.
+TEST(StoredCopy, StopAskedByTheProgressCallEndsTheCopyAtThatWrite) {
+  EnsureCrcTable();
+  const Bytes data = MakeData(DataKind::Random, 100000, 5);
+  TempFile in, out;
+  in.Set(data);
+  EntryInput input(in.fd, 100000);
+  EntryOutput output(out.fd);
+  int calls = 0;
+  output.progress = [](void* context) { return ++*static_cast<int*>(context) < 2; };
+  output.progressContext = &calls;
+  EXPECT_FALSE(CopyStored(input, output));
+  EXPECT_EQ(output.fault, OutputFault::Cancelled);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(output.written, 65536u);
+  EXPECT_EQ(OutputCrc(output), ZlibCrc(Bytes(data.begin(), data.begin() + 65536)));
+  EXPECT_EQ(input.left, 100000 - 65536) << "the third chunk is never read";
 }
 
 }  // namespace

@@ -321,6 +321,9 @@ struct FakeDialog {
   std::function<void(const char*)> onProgress;  // runs where the dialog would show "Extracting: "
   int passwordPrompts = 0;
   int32_t lastPosition = -1;  // the last position the decoders reported
+  int keepAlives = 0;         // calls of keepAlive so far
+  int stopAt = 0;             // the call of keepAlive that answers stop (0: none)
+  std::string stopBefore;     // showProgress answers stop for a target ending in this name
 };
 FakeDialog Fake;
 
@@ -343,9 +346,15 @@ const RunUi FakeUi{
     .selectedCount = [] { return int32_t(std::count(Fake.selected.begin(), Fake.selected.end(), true)); },
     .askPassword = [] { return ++Fake.passwordPrompts, TypedPassword{}; },
     .askOverwrite = [](const char*) { return OverwriteReply{true, false}; },
-    .showProgress = [](const char* target) { if (Fake.onProgress) Fake.onProgress(target); },
-    .keepAlive = [](int32_t position) { Fake.lastPosition = position; },
-    .disableStoredPaths = [] { Fake.storedPaths = false; },
+    .showProgress =
+        [](const char* target) {
+          if (Fake.onProgress) Fake.onProgress(target);
+          const std::string path = target;
+          return Fake.stopBefore.empty() || path.size() < Fake.stopBefore.size() ||
+                 path.compare(path.size() - Fake.stopBefore.size(), std::string::npos, Fake.stopBefore) != 0;
+        },
+    .keepAlive = [](int32_t position) { return Fake.lastPosition = position, ++Fake.keepAlives != Fake.stopAt; },
+    .end = [](bool hasPaths) { if (!hasPaths) Fake.storedPaths = false; },
     .announceSuccess = true,
 };
 
@@ -535,6 +544,48 @@ TEST_F(ExtractionRunTest, StoredTimesGoOnTheFilesWritten) {
   ASSERT_EQ(::stat((out_ + "/none.txt").c_str(), &info), 0);
   EXPECT_GT(info.st_mtime, 1615725296) << "the time of the extraction";
   EXPECT_TRUE(LeftSelected().empty());
+}
+
+// A stop the window asks for, inside an entry (after the second of its three writes) or as it
+// begins: that entry's new file is removed and the user's file there stays; the entry before it
+// stays written and deselected, the rest highlighted; nothing is said, and the run counts as
+// cancelled (exit code 1223) and failed (no setup.exe). In a solid package, also while the
+// payload is decoded up to the entry.
+TEST_F(ExtractionRunTest, StopAskedByTheWindowEndsTheRunAtOnce) {
+  const std::vector<std::string> records = {Stored("a.txt", "A"), Stored("big.bin", std::string(70000, 'b')),
+                                            Stored("c.txt", "C")};
+  const std::string zip = records[0] + records[1] + records[2];
+  struct Case {
+    const char* what;
+    std::string zip;
+    int stopAt;
+    const char* stopBefore;
+  };
+  const Case cases[] = {{"inside the entry", zip, 3, ""},
+                        {"as the entry begins", zip, 0, "big.bin"},
+                        {"solid, inside the entry", Solid(records), 4, ""},
+                        {"solid, as the payload reaches the entry", Solid(records), 3, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    std::filesystem::remove_all(out_);
+    std::filesystem::create_directories(out_);
+    WriteFile(out_ + "/big.bin", Bytes{'o', 'l', 'd'});
+    ExtractionOk = ExtractionFailed = ExtractionCancelled = false;
+    RunOver(c.zip, true);
+    Fake.keepAlives = 0;
+    Fake.stopAt = c.stopAt;
+    Fake.stopBefore = c.stopBefore;
+    EXPECT_EQ(RunOver(c.zip, false), "") << "a closing message";
+    EXPECT_TRUE(ExtractionCancelled);
+    EXPECT_TRUE(ExtractionFailed);
+    EXPECT_FALSE(ExtractionOk);
+    EXPECT_EQ(LeftSelected(), (std::vector<std::string>{"big.bin", "c.txt"}));
+    EXPECT_EQ(ReadFile(out_ + "/a.txt"), Bytes{'A'});
+    EXPECT_EQ(ReadFile(out_ + "/big.bin"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_FALSE(Exists(out_ + "/c.txt"));
+    EXPECT_FALSE(TemporaryFileLeft(out_));
+  }
 }
 
 // Silent: no prompt and no message; an entry whose password is not known fails alone, and the

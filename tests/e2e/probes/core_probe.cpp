@@ -54,9 +54,9 @@ static int ListPackage(const char* name) {
       .selectedCount = [] { return int32_t(0); },
       .askPassword = nullptr,
       .askOverwrite = nullptr,
-      .showProgress = [](const char*) {},
-      .keepAlive = [](int32_t) {},
-      .disableStoredPaths = [] {},
+      .showProgress = [](const char*) { return true; },
+      .keepAlive = [](int32_t) { return true; },
+      .end = [](bool) {},
       .announceSuccess = false,
   };
   ExtractionRun(ui, true);

@@ -1,6 +1,7 @@
 // UI automation for the Windows tests (see ui_automation.h).
 #include "ui/ui_automation.h"
 #include "ui/test_support.h"
+#include <commctrl.h>
 #include <cstring>
 
 namespace ui {
@@ -363,6 +364,18 @@ int ButtonState(HWND dialog, int id) {
 }
 
 bool IsChecked(HWND dialog, int id) { return ButtonState(dialog, id) == BST_CHECKED; }
+
+std::string ControlClass(HWND dialog, int id) {
+  char name[64];
+  HWND control = GetDlgItem(dialog, id);
+  const int length = control != nullptr ? GetClassNameA(control, name, sizeof name) : 0;
+  return std::string(name, size_t(length > 0 ? length : 0));
+}
+
+int ProgressPosition(HWND dialog, int id) {
+  LRESULT position = -1;
+  return Send(GetDlgItem(dialog, id), PBM_GETPOS, 0, 0, &position) ? int(position) : -1;
+}
 
 bool IsControlEnabled(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);

@@ -88,6 +88,11 @@ std::vector<std::string> SelectedListItems(HWND dialog, int id);
 // Selects or deselects one item of a multiple-selection list box (LB_SETSEL).
 bool SetListItemSelected(HWND dialog, int id, int index, bool selected);
 
+// The window class of a control ("" when there is none), and the position of a progress bar
+// (PBM_GETPOS; -1 when it cannot be read).
+std::string ControlClass(HWND dialog, int id);
+int ProgressPosition(HWND dialog, int id);
+
 // Buttons: check state (BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE; -1 when there is no such
 // control), enabled state, and a click.
 int ButtonState(HWND dialog, int id);
