@@ -48,7 +48,8 @@ constexpr uint32_t WorkFolderName = 3 + RandomDigits;  // "~zx" and the digits
 enum class Step { NextEntry, EndWalk, EndWithoutClosing };
 
 struct Run {
-  Run(const RunUi& host, bool listing) : ui(host), listOnly(listing) {}
+  // The two paths that start empty take a terminator only: an initialiser would fill 64 KB.
+  Run(const RunUi& host, bool listing) : ui(host), listOnly(listing) { madeDirectory[0] = workFolder[0] = 0; }
   const RunUi& ui;
   bool listOnly;
   bool entryReady = false;  // a selected entry reached (and passed) its password stage
@@ -64,9 +65,9 @@ struct Run {
   char entryName[NameBufferSize];
   char targetPath[TargetPathSize];
   char directory[TargetPathSize];
-  char madeDirectory[TargetPathSize] = "";  // the directory last found or made for an entry
+  char madeDirectory[TargetPathSize];  // the directory last found or made for an entry
   char tempPath[TargetPathSize];  // the new file an entry is written to before it takes its name
-  char workFolder[TargetPathSize] = "";  // the folder tempPath is made in, "" while there is none
+  char workFolder[TargetPathSize];  // the folder tempPath is made in, "" while there is none
 };
 
 void Message(const char* text, const char* caption, uint32_t icon) { ShowMessage(text, caption, MsgOk | icon); }

@@ -30,12 +30,12 @@ struct RunWindowState {
 RunWindowState W;
 
 void MapListedEntries() {
-  W.itemCount = int32_t(SendMessageA(W.list, LB_GETCOUNT, 0, 0));
+  W.itemCount = int32_t(SendMessageW(W.list, LB_GETCOUNT, 0, 0));
   if (W.itemCount < 0) W.itemCount = 0;
   W.itemOfEntry = static_cast<int32_t*>(MemAlloc(uint32_t(W.itemCount) * sizeof(int32_t)));
   for (int32_t item = 0; item < W.itemCount; ++item) W.itemOfEntry[item] = -1;
   for (int32_t item = 0; item < W.itemCount; ++item) {
-    const LRESULT ordinal = SendMessageA(W.list, LB_GETITEMDATA, WPARAM(item), 0);
+    const LRESULT ordinal = SendMessageW(W.list, LB_GETITEMDATA, WPARAM(item), 0);
     if (ordinal >= 0 && ordinal < W.itemCount) W.itemOfEntry[ordinal] = item;
   }
 }
@@ -51,7 +51,7 @@ void EnableControls(BOOL enable) {
 
 void Begin(bool listOnly) {
   if (listOnly) {
-    SendMessageA(W.list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(W.list, LB_RESETCONTENT, 0, 0);
     return;
   }
   MapListedEntries();
@@ -77,16 +77,16 @@ bool StoredPaths() { return SendDlgItemMessageA(W.dialog, IDC_STORED_PATHS, BM_G
 
 void AddItem(const char* name, int32_t ordinal) {
   const LRESULT item = SendMessageW(W.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name)));
-  if (item >= 0) SendMessageA(W.list, LB_SETITEMDATA, WPARAM(item), ordinal);
+  if (item >= 0) SendMessageW(W.list, LB_SETITEMDATA, WPARAM(item), ordinal);
 }
 
 ListItem FindItem(const char* name, int32_t ordinal, int32_t after) {
   return FindEntryItem(W.list, name, ordinal < W.itemCount ? W.itemOfEntry[ordinal] : -1, after);
 }
 
-void Deselect(int32_t item) { SendMessageA(W.list, LB_SETSEL, FALSE, item); }
+void Deselect(int32_t item) { SendMessageW(W.list, LB_SETSEL, FALSE, item); }
 
-int32_t SelectedCount() { return int32_t(SendMessageA(W.list, LB_GETSELCOUNT, 0, 0)); }
+int32_t SelectedCount() { return int32_t(SendMessageW(W.list, LB_GETSELCOUNT, 0, 0)); }
 
 TypedPassword AskPassword() {
   TypedPassword typed{};

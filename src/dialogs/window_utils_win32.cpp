@@ -44,10 +44,10 @@ ListItem FindEntryItem(HWND listBox, const char* text, int32_t likely, int32_t a
   // The item listed for this very entry, when no other item shows its name, is what the
   // search below would find, after passing over up to every other item.
   if (likely >= 0 && IsOnlyItemOfName(listBox, likely, name))
-    return {likely, SendMessageA(listBox, LB_GETSEL, WPARAM(likely), 0) > 0};
+    return {likely, SendMessageW(listBox, LB_GETSEL, WPARAM(likely), 0) > 0};
   const int32_t first = FindAfter(listBox, after, name);
   for (int32_t at = first; at != LB_ERR;) {
-    if (SendMessageA(listBox, LB_GETSEL, WPARAM(at), 0) > 0) return {at, true};
+    if (SendMessageW(listBox, LB_GETSEL, WPARAM(at), 0) > 0) return {at, true};
     at = FindAfter(listBox, at, name);
     if (at == first) break;  // round the whole list: no item of this name is selected
   }
