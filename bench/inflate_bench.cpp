@@ -1,47 +1,36 @@
-// inflate_bench FILE.zip...: decodes every deflated, unencrypted entry with Zelvix's inflater
-// (window, CRC fold and 32 KB reads as in the product, output to the null device) and with
-// zlib's inflate plus crc32() over the same 32 KB output chunks; prints MB of output, both
-// speeds and their ratio per file and in total (best of several repetitions). Exit status 1
-// when any entry fails its CRC-32 in either decoder, 2 on a usage or file error.
-// Built natively and for Windows: the Windows build compiles the decoder as the stub does and
+// inflate_bench [--lzma] FILE.zip...: decodes every deflated, unencrypted entry with Zelvix's
+// inflater (window, CRC fold and 32 KB reads as in the product, output to the null device) and
+// with zlib's inflate plus crc32() over the same 32 KB output chunks; prints MB of output, both
+// speeds and their ratio per file and in total (best of several repetitions). With --lzma, the
+// LZMA (method 14) entries through DecodeLzma alone: the Windows figure of the stub's LZMA
+// decoder, whose peer is measured natively (lzma_bench). Exit status 1 when any entry fails its
+// CRC-32 in either decoder, 2 on a usage or file error.
+// Built natively and for Windows: the Windows build compiles the decoders as the stub does and
 // runs under Wine, so its ratio is the stub's own. Both sides read and write through the same
 // file seam.
 #include <zlib.h>
-#include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <vector>
 #include "archive/local_header.h"
 #include "archive/walk.h"
+#include "bench_harness.h"
 #include "inflate/inflate.h"
+#include "lzma/lzma.h"
 #include "util/crc32.h"
 
 namespace {
 
-constexpr int Repetitions = 5;
-constexpr uint32_t Chunk = 32768;
+using bench::Chunk;
+using bench::Entry;
 
-struct Entry {
-  int32_t offset;  // of the compressed data
-  uint32_t compressedSize, size, crc;
-};
-
-struct FileStats {
-  double megabytes = 0, zelvixSeconds = 0, zlibSeconds = 0;
-};
-
-double Now() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Walks the entries with the product's walk; other entries are counted and skipped.
-std::vector<Entry> ListEntries(FileHandle file, const char* path, int& skipped) {
+// Walks the entries with the product's walk; entries of other methods are counted and skipped.
+std::vector<Entry> ListEntries(FileHandle file, const char* path, uint16_t method, int& skipped) {
   std::vector<Entry> entries;
   EntryWalk walk;
   StartWalk(walk, file, 0);
   while (NextEntry(walk)) {
     const LocalFileHeader& h = walk.header;
-    if (walk.endKnown && h.Method == 8 && !(h.Flags & FlagEncrypted))
+    if (walk.endKnown && h.Method == method && !(h.Flags & FlagEncrypted))
       entries.push_back({walk.dataPos, h.CompressedSize, h.UncompressedSize, h.Crc32});
     else
       ++skipped;
@@ -51,11 +40,12 @@ std::vector<Entry> ListEntries(FileHandle file, const char* path, int& skipped) 
 }
 
 // The entry through the records the extraction run builds.
-bool ZelvixEntry(const Entry& e, FileHandle fd, FileHandle sink) {
+bool ZelvixEntry(const Entry& e, FileHandle fd, FileHandle sink, bool lzma) {
   FileSeek(fd, e.offset);
   EntryInput in(fd, int32_t(e.compressedSize));
   EntryOutput out(sink);
-  return Inflate(in, out) && OutputCrc(out) == e.crc;
+  out.declaredSize = e.size;
+  return (lzma ? DecodeLzma(in, out) : Inflate(in, out)) && OutputCrc(out) == e.crc;
 }
 
 bool ZlibEntry(const Entry& e, FileHandle fd, FileHandle sink, uint8_t* in, uint8_t* out) {
@@ -89,17 +79,12 @@ bool ZlibEntry(const Entry& e, FileHandle fd, FileHandle sink, uint8_t* in, uint
   return ret == Z_STREAM_END && uint32_t(crc) == e.crc;
 }
 
-void Print(const char* name, const FileStats& s) {
-  const double zelvix = s.megabytes / s.zelvixSeconds, zlib = s.megabytes / s.zlibSeconds;
-  std::printf("%-40s %9.1f MB  zelvix %8.1f MB/s  zlib %8.1f MB/s  ratio %.3f\n", name, s.megabytes, zelvix, zlib,
-              zelvix / zlib);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: inflate_bench FILE.zip...\n");
+  const bool lzma = argc > 1 && std::strcmp(argv[1], "--lzma") == 0;
+  if (argc < (lzma ? 3 : 2)) {
+    std::fprintf(stderr, "usage: inflate_bench [--lzma] FILE.zip...\n");
     return 2;
   }
   BuildCrcTable();
@@ -109,49 +94,26 @@ int main(int argc, char** argv) {
   const FileHandle sink = FileCreate("/dev/null");
 #endif
   std::vector<uint8_t> in(Chunk), out(Chunk);
-  FileStats total;
+  bench::Stats total;
   bool allGood = true;
-  for (int a = 1; a < argc; ++a) {
+  for (int a = lzma ? 2 : 1; a < argc; ++a) {
     const FileHandle fd = FileOpenRead(argv[a]);
     if (fd == NoFile) {
       std::fprintf(stderr, "cannot open %s\n", argv[a]);
       return 2;
     }
     int skipped = 0;
-    const std::vector<Entry> entries = ListEntries(fd, argv[a], skipped);
-    FileStats s;
-    for (const Entry& e : entries) s.megabytes += e.size / 1e6;
-    double bestZelvix = 1e30, bestZlib = 1e30;
-    for (int rep = 0; rep < Repetitions; ++rep) {
-      double t0 = Now();
-      for (const Entry& e : entries)
-        if (!ZelvixEntry(e, fd, sink)) {
-          if (rep == 0) std::fprintf(stderr, "%s: zelvix CRC mismatch at offset %d\n", argv[a], e.offset);
-          allGood = false;
-        }
-      double t1 = Now();
-      for (const Entry& e : entries)
-        if (!ZlibEntry(e, fd, sink, in.data(), out.data())) {
-          if (rep == 0) std::fprintf(stderr, "%s: zlib CRC mismatch at offset %d\n", argv[a], e.offset);
-          allGood = false;
-        }
-      double t2 = Now();
-      if (t1 - t0 < bestZelvix) bestZelvix = t1 - t0;
-      if (t2 - t1 < bestZlib) bestZlib = t2 - t1;
-    }
-    s.zelvixSeconds = bestZelvix;
-    s.zlibSeconds = bestZlib;
-    const char* base = argv[a];
-    for (const char* p = argv[a]; *p; ++p)
-      if (*p == '/' || *p == '\\') base = p + 1;
+    const std::vector<Entry> entries = ListEntries(fd, argv[a], lzma ? 14 : 8, skipped);
+    bench::Decoder peer;
+    if (!lzma) peer = [&](const Entry& e) { return ZlibEntry(e, fd, sink, in.data(), out.data()); };
+    const bench::Stats s = bench::TimeEntries(
+        argv[a], entries, [&](const Entry& e) { return ZelvixEntry(e, fd, sink, lzma); }, peer, "zlib", allGood);
     char label[64];
-    std::snprintf(label, sizeof label, "%s (%zu entries, %d skipped)", base, entries.size(), skipped);
-    Print(label, s);
-    total.megabytes += s.megabytes;
-    total.zelvixSeconds += s.zelvixSeconds;
-    total.zlibSeconds += s.zlibSeconds;
+    std::snprintf(label, sizeof label, "%s (%zu entries, %d skipped)", bench::BaseName(argv[a]), entries.size(), skipped);
+    bench::Print(label, s, "zlib");
+    bench::Add(total, s);
     FileClose(fd);
   }
-  Print("total", total);
+  bench::Print("total", total, "zlib");
   return allGood ? 0 : 1;
 }

@@ -9,13 +9,13 @@
 #include <lzma.h>
 #include <unistd.h>
 #include <zlib.h>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 #include "archive/local_header.h"
 #include "archive/walk.h"
+#include "bench_harness.h"
 #include "codec/stored_copy.h"
 #include "inflate/inflate.h"
 #include "lzma/lzma.h"
@@ -23,23 +23,10 @@
 
 namespace {
 
-constexpr int Repetitions = 5;
-constexpr uint32_t Chunk = 32768;
+using bench::Chunk;
+using bench::Entry;  // offset: of the method 14 data in the scratch file
+
 constexpr size_t HeaderSize = 9;
-
-struct Entry {
-  int32_t offset;  // of the method 14 data in the scratch file
-  uint32_t compressedSize, size, crc, dict;
-};
-
-struct FileStats {
-  double megabytes = 0, zelvixSeconds = 0, peerSeconds = 0;
-};
-
-double Now() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 std::vector<uint8_t> ReadAll(FileHandle fd) {
   std::vector<uint8_t> out;
@@ -169,12 +156,6 @@ bool PeerEntry(const Entry& e, FileHandle fd, FileHandle sink, uint8_t* in, uint
   return ret == LZMA_STREAM_END && uint32_t(crc) == e.crc;
 }
 
-void Print(const char* name, const FileStats& s) {
-  const double zelvix = s.megabytes / s.zelvixSeconds, peer = s.megabytes / s.peerSeconds;
-  std::printf("%-40s %9.1f MB  zelvix %8.1f MB/s  liblzma %8.1f MB/s  ratio %.3f\n", name, s.megabytes, zelvix, peer,
-              zelvix / peer);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,7 +171,7 @@ int main(int argc, char** argv) {
   unlink(lzmaName);
   unlink(scratchName);
   std::vector<uint8_t> in(Chunk), out(Chunk);
-  FileStats total;
+  bench::Stats total;
   bool allGood = true;
   for (int a = 1; a < argc; ++a) {
     const FileHandle fd = FileOpenRead(argv[a]);
@@ -202,44 +183,18 @@ int main(int argc, char** argv) {
     FileSeek(lzmaFile, 0);
     if (ftruncate(lzmaFile, 0) != 0) return 2;
     const std::vector<Entry> entries = MakeEntries(fd, lzmaFile, scratch, skipped);
-    FileStats s;
     uint64_t packed = 0;
-    for (const Entry& e : entries) {
-      s.megabytes += e.size / 1e6;
-      packed += e.compressedSize;
-    }
-    double bestZelvix = 1e30, bestPeer = 1e30;
-    for (int rep = 0; rep < Repetitions; ++rep) {
-      const double t0 = Now();
-      for (const Entry& e : entries)
-        if (!ZelvixEntry(e, lzmaFile, sink)) {
-          if (rep == 0) std::fprintf(stderr, "%s: zelvix CRC mismatch at offset %d\n", argv[a], e.offset);
-          allGood = false;
-        }
-      const double t1 = Now();
-      for (const Entry& e : entries)
-        if (!PeerEntry(e, lzmaFile, sink, in.data(), out.data())) {
-          if (rep == 0) std::fprintf(stderr, "%s: liblzma CRC mismatch at offset %d\n", argv[a], e.offset);
-          allGood = false;
-        }
-      const double t2 = Now();
-      if (t1 - t0 < bestZelvix) bestZelvix = t1 - t0;
-      if (t2 - t1 < bestPeer) bestPeer = t2 - t1;
-    }
-    s.zelvixSeconds = bestZelvix;
-    s.peerSeconds = bestPeer;
-    const char* base = argv[a];
-    for (const char* p = argv[a]; *p; ++p)
-      if (*p == '/') base = p + 1;
+    for (const Entry& e : entries) packed += e.compressedSize;
+    const bench::Stats s = bench::TimeEntries(
+        argv[a], entries, [&](const Entry& e) { return ZelvixEntry(e, lzmaFile, sink); },
+        [&](const Entry& e) { return PeerEntry(e, lzmaFile, sink, in.data(), out.data()); }, "liblzma", allGood);
     char label[80];
-    std::snprintf(label, sizeof label, "%s (%zu entries, %d skipped, %.3f)", base, entries.size(), skipped,
-                  s.megabytes > 0 ? packed / 1e6 / s.megabytes : 0.0);
-    Print(label, s);
-    total.megabytes += s.megabytes;
-    total.zelvixSeconds += s.zelvixSeconds;
-    total.peerSeconds += s.peerSeconds;
+    std::snprintf(label, sizeof label, "%s (%zu entries, %d skipped, %.3f)", bench::BaseName(argv[a]), entries.size(),
+                  skipped, s.megabytes > 0 ? packed / 1e6 / s.megabytes : 0.0);
+    bench::Print(label, s, "liblzma");
+    bench::Add(total, s);
     FileClose(fd);
   }
-  Print("total", total);
+  bench::Print("total", total, "liblzma");
   return allGood ? 0 : 1;
 }
