@@ -22,13 +22,19 @@ def checksum(image: bytes) -> int:
     return (total + len(image)) & 0xFFFFFFFF
 
 
-def compact(image: bytearray) -> bytearray:
+def pe_layout(image: bytes):
+    """The PE header's offset, the number of sections, the optional header's offset and size,
+    and the file alignment."""
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     if image[pe:pe + 4] != b"PE\0\0":
         raise SystemExit("not a PE image")
     sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
     optional = pe + 24
-    file_alignment = struct.unpack_from("<I", image, optional + 36)[0]
+    return pe, sections, optional, optional_size, struct.unpack_from("<I", image, optional + 36)[0]
+
+
+def compact(image: bytearray) -> bytearray:
+    pe, sections, optional, optional_size, file_alignment = pe_layout(image)
     headers_size = struct.unpack_from("<I", image, optional + 60)[0]
     headers_end = DOS_HEADER_SIZE + 24 + optional_size + 40 * sections
     needed = -(-headers_end // file_alignment) * file_alignment

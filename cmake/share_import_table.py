@@ -12,16 +12,11 @@ Addresses the loader maps do not move.   Usage: share_import_table.py FILE
 import struct
 import sys
 
-from compact_headers import checksum
+from compact_headers import checksum, pe_layout
 
 
 def share(image: bytearray) -> bytearray:
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    if image[pe:pe + 4] != b"PE\0\0":
-        raise SystemExit("not a PE image")
-    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
-    optional = pe + 24
-    file_alignment = struct.unpack_from("<I", image, optional + 36)[0]
+    _, sections, optional, optional_size, file_alignment = pe_layout(image)
     import_rva = struct.unpack_from("<I", image, optional + 104)[0]
     table = optional + optional_size
     headers = [table + 40 * i for i in range(sections)]
