@@ -429,9 +429,11 @@ const RunUi SilentUi{
 
 }  // namespace
 
+void SilentListing() { ExtractionRun(SilentUi, true); }
+
 void SilentExtraction() {
   OverwriteMode = OverwriteAlways;
-  ExtractionRun(SilentUi, true);
+  SilentListing();
   ExtractionRun(SilentUi, false);
 }
 

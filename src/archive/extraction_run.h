@@ -101,6 +101,8 @@ void ExtractionRun(const RunUi& ui, bool ListOnly);
 // of everything listed, overwriting without asking, with no password prompt. The outcome is in
 // ExtractionOk and ExtractionFailed.
 void SilentExtraction();
+// Its listing alone: SilentList.listed is then the number of entries listed.
+void SilentListing();
 
 // Outcome of the password stage of an encrypted entry, positioned at its encryption header.
 enum class PasswordResult { Open, Refused, CutShort };

@@ -38,30 +38,14 @@ static int WalkHeaders(const char* name) {
   return HeaderCountBase + count;
 }
 
-static int ListedItems;
-
 static int ListPackage(const char* name) {
   ArchiveHandle = FileOpenRead(name);
   if (ArchiveHandle == NoFile) return CannotOpen;
   ArchiveOffset = FindArchiveOffset(ArchiveHandle, 0);
   BuildCrcTable();
-  const RunUi ui{
-      .begin = [](bool) {},
-      .storedPaths = [] { return true; },
-      .addItem = [](const char*, int32_t) { ++ListedItems; },
-      .findItem = [](const char*, int32_t, int32_t) { return ListItem{-1, false}; },
-      .deselect = [](int32_t) {},
-      .selectedCount = [] { return int32_t(0); },
-      .askPassword = nullptr,
-      .askOverwrite = nullptr,
-      .showProgress = [](const char*) { return true; },
-      .keepAlive = [](int32_t) { return true; },
-      .end = [](bool) {},
-      .announceSuccess = false,
-  };
-  ExtractionRun(ui, true);
+  SilentListing();
   FileClose(ArchiveHandle);
-  return HeaderCountBase + ListedItems;
+  return HeaderCountBase + SilentList.listed;
 }
 
 // Caption "Box N" for the N-th, text "Text N".
