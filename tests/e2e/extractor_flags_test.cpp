@@ -334,7 +334,10 @@ TEST(Installer, ProgressWindowOfALongExtractionAndItsCancel) {
   ASSERT_TRUE(process.Start(package, {}, dir)) << process.LastError();
   HWND window = ui::WaitForAnyDialog(process);
   ASSERT_NE(window, nullptr) << "no progress window";
-  const std::string caption = ui::WindowCaption(window), own = std::string("% ") + MainCaption;
+  // Its caption is set as it comes up, before it first paints.
+  std::string caption;
+  EXPECT_TRUE(WaitUntil([&] { return !(caption = ui::WindowCaption(window)).empty(); }, 2000));
+  const std::string own = std::string("% ") + MainCaption;
   EXPECT_TRUE(caption.size() > own.size() && caption.compare(caption.size() - own.size(), own.size(), own) == 0)
       << caption;
   EXPECT_EQ(ui::ControlClass(window, ProgressId), ProgressClass);
