@@ -139,7 +139,7 @@ Step PrepareTarget(Run& run, bool& skip) {
 // The output's progress call: how far the run has read into the package, for the window.
 bool KeepAlive(void* context) {
   const Run& run = *static_cast<const Run*>(context);
-  if (run.walk.indexEnd != 0) return run.ui.keepAlive(run.payload->in.resumeAt);
+  if (InIndex(run.walk)) return run.ui.keepAlive(run.payload->in.resumeAt);
   const int32_t left = run.input->left;
   const int32_t consumed = int32_t(run.walk.header.CompressedSize) - (left > 0 ? left : 0);
   return run.ui.keepAlive(run.walk.dataPos + consumed);
@@ -216,7 +216,7 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
   {
     EntryInput in(ArchiveHandle, EntryDataSize(header), keys);
     in.flags = header.Flags;
-    if (run.walk.indexEnd != 0) in.source = run.payload;
+    if (InIndex(run.walk)) in.source = run.payload;
     EntryOutput out(target);
     out.declaredSize = header.UncompressedSize;
     out.progress = KeepAlive;
@@ -276,7 +276,7 @@ Step ExtractEntry(Run& run) {
   run.entryReady = false;
   SeekArchive(ArchiveHandle, run.walk.dataPos);
   const bool encrypted = (header.Flags & FlagEncrypted) != 0;
-  const bool solid = run.walk.indexEnd != 0;
+  const bool solid = InIndex(run.walk);
   CipherKeys keys{};
   // A solid payload's entries are never encrypted: such an entry fails alone.
   const PasswordResult password = !encrypted ? PasswordResult::Open
@@ -456,7 +456,7 @@ void WalkAndHandle(Run& run, const RunUi& ui, bool ListOnly) {
   MemBlock payloadBlock(sizeof(SolidPayload));
   while (step == Step::NextEntry && NextEntry(run.walk)) {
     const EntryWalk& walk = run.walk;
-    if (walk.indexEnd != 0 && run.payload == nullptr && run.anySelected) {
+    if (InIndex(walk) && run.payload == nullptr && run.anySelected) {
       run.payload = new (payloadBlock.get()) SolidPayload(ArchiveHandle, walk.payload, walk.payloadPos);
       run.payload->out.progress = KeepAlive;
       run.payload->out.progressContext = &run;

@@ -49,7 +49,7 @@ WalkStop ReadEntryHeader(EntryWalk& walk) {
   const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
-  if (walk.indexEnd != 0 && walk.dataPos > walk.indexEnd) return Stop(walk, WalkStop::CutHeader);
+  if (InIndex(walk) && walk.dataPos > walk.indexEnd) return Stop(walk, WalkStop::CutHeader);
   walk.name = walk.fields.get();
   walk.extra = walk.name + nameLength;
   return ReadExactly(walk.file, walk.fields.get(), fieldsLength) ? WalkStop::Walking : Stop(walk, WalkStop::CutHeader);
@@ -116,7 +116,7 @@ bool IsSolidIndex(const EntryWalk& walk) {
 
 bool NextEntry(EntryWalk& walk) {
   if (walk.stop != WalkStop::Walking) return false;
-  if (walk.indexEnd != 0 && walk.nextHeader == walk.indexEnd) {  // past the index's last header
+  if (InIndex(walk) && walk.nextHeader == walk.indexEnd) {  // past the index's last header
     walk.indexEnd = 0;
     walk.nextHeader = walk.resumeAt;
     walk.endKnown = walk.resumeKnown;
@@ -126,14 +126,14 @@ bool NextEntry(EntryWalk& walk) {
     return false;
   }
   if (ReadEntryHeader(walk) != WalkStop::Walking) return false;
-  if (walk.indexEnd != 0) {
+  if (InIndex(walk)) {
     SettleIndexEntry(walk);
     return walk.stop == WalkStop::Walking;
   }
   SettleExtent(walk);
   if (walk.stop != WalkStop::Walking) return false;
   walk.listed = EntryIsListed(walk.central, walk.file, walk.header, walk.name, walk.headerPos);
-  if (!walk.entersIndex || !IsSolidIndex(walk)) return true;
+  if (!ReadsSolidPackages || !walk.entersIndex || !IsSolidIndex(walk)) return true;
   walk.entersIndex = false;  // one index per archive; its payload is the next entry
   const int32_t indexPos = walk.dataPos;
   const uint32_t indexSize = walk.header.CompressedSize;

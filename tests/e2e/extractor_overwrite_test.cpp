@@ -54,8 +54,8 @@ void ExpectPolicy(HWND dialog, int checkedId) {
 // deselects their items, and a run that skipped everything is a success. Both tests also run
 // over a solid package of the same files.
 TEST(ExtractorOverwrite, OverwriteReplacesAndSkipLeavesUntouched) {
-  for (const std::string& zip : {Fixture("flat.zip"), Solid(FlatEntries())}) {
-    SCOPED_TRACE(zip.compare(30, 11, "payload.idx") == 0 ? "solid package" : "archive");
+  for (const std::string& zip : AndSolid(Fixture("flat.zip"), FlatEntries())) {
+    SCOPED_TRACE(IsSolidPackage(zip) ? "solid package" : "archive");
     const std::string dir = support::FreshTestDir();
     const std::string target = JoinPath(dir, "pkg");
     PutOldFiles(target);
@@ -83,8 +83,8 @@ TEST(ExtractorOverwrite, OverwriteReplacesAndSkipLeavesUntouched) {
 // ask again" with No skips the rest without asking and selects Skip; with Yes it overwrites the
 // rest and selects Overwrite.
 TEST(ExtractorOverwrite, ConfirmAsksForEachFileUntilToldNotToAsk) {
-  for (const std::string& zip : {Fixture("flat.zip"), Solid(FlatEntries())}) {
-    SCOPED_TRACE(zip.compare(30, 11, "payload.idx") == 0 ? "solid package" : "archive");
+  for (const std::string& zip : AndSolid(Fixture("flat.zip"), FlatEntries())) {
+    SCOPED_TRACE(IsSolidPackage(zip) ? "solid package" : "archive");
     const std::string dir = support::FreshTestDir();
     const std::string target = JoinPath(dir, "pkg");
     PutOldFiles(target);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "e2e_support.h"
+#include "archive/walk.h"  // ReadsSolidPackages
 #include "support/lzma_writer.h"  // tests/unit: the hand-made LZMA streams
 
 namespace ext {
@@ -221,6 +222,17 @@ inline std::string Solid(const std::vector<ZipEntry>& entries) {
   payload.payload.assign(header.begin(), header.end());
   payload.payload.append(stream.begin(), stream.end());
   return Zip({index, payload});
+}
+
+// Whether zip is a solid package's archive (its first entry the index).
+inline bool IsSolidPackage(const std::string& zip) { return zip.compare(30, 11, "payload.idx") == 0; }
+
+// The archives a test runs over: zip, and a solid package of the same entries where the stub
+// reads solid packages.
+inline std::vector<std::string> AndSolid(const std::string& zip, const std::vector<ZipEntry>& entries) {
+  std::vector<std::string> zips{zip};
+  if (ReadsSolidPackages) zips.push_back(Solid(entries));
+  return zips;
 }
 
 // flat.zip's entries in its order, made from the files it was made of.
