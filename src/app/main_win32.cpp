@@ -153,6 +153,38 @@ static void LeavePrivateDir(bool installer) {
   else RemoveDirectoryW(WidePath(PrivateDir));
 }
 
+// With the package file open: builds a package, explains the usage or the switches, or
+// extracts (extractor := true). Returns the exit code of what it did. Not inlined: in its
+// caller each of its ends would get a copy of the file's closing.
+__attribute__((noinline)) static uint32_t RunPackage(const char* argument1, bool& extractor) {
+  uint32_t exitCode = 0;
+  BuildCrcTable();
+  ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
+  if (ArchiveOffset == 0) {
+    // A bare stub builds from a ZIP name; given only a package's switches, it explains itself.
+    if (argument1[0] != 0 && !IsPackageSwitch(argument1)) exitCode = BuildPackage();
+    else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
+  } else if (Switches.help) {
+    ShowMessage(SwitchesText, UsageCaption, MB_OK | MB_ICONINFORMATION);
+  } else if (Switches.tooLong != 0 || !ProposeExtractDir()) {
+    // An argument is never cut or replaced: the line is refused instead.
+    ShowMessage(Switches.tooLong == 'p' ? "The password given with -p is too long." : "The directory given with -d is too long.",
+                "Zelvix error", MB_OK | MB_ICONHAND);
+    exitCode = ERROR_FILENAME_EXCED_RANGE;
+  } else {
+    // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
+    ToAnsi(Switches.password, Password, sizeof Password);
+    StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
+    if (Switches.silent) {
+      SilentExtraction();
+    } else {
+      DialogBoxParamW(ModuleInstance, L"" MAIN_DIALOG, nullptr, MainDlgProc, 0);
+    }
+    extractor = true;
+  }
+  return exitCode;
+}
+
 uint32_t RunProgram() {
   ModuleInstance = GetModuleHandleA(nullptr);
   const DWORD ownLength = GetModuleFileNameW(nullptr, WideResult, WideUnits);
@@ -171,33 +203,10 @@ uint32_t RunProgram() {
     return error;
   }
   bool extractor = false;
-  uint32_t exitCode = 0;
+  uint32_t exitCode;
   {
     StartupResources resources;
-    BuildCrcTable();
-    ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
-    if (ArchiveOffset == 0) {
-      // A bare stub builds from a ZIP name; given only a package's switches, it explains itself.
-      if (argument1[0] != 0 && !IsPackageSwitch(argument1)) exitCode = BuildPackage();
-      else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
-    } else if (Switches.help) {
-      ShowMessage(SwitchesText, UsageCaption, MB_OK | MB_ICONINFORMATION);
-    } else if (Switches.tooLong != 0 || !ProposeExtractDir()) {
-      // An argument is never cut or replaced: the line is refused instead.
-      ShowMessage(Switches.tooLong == 'p' ? "The password given with -p is too long." : "The directory given with -d is too long.",
-                  "Zelvix error", MB_OK | MB_ICONHAND);
-      exitCode = ERROR_FILENAME_EXCED_RANGE;
-    } else {
-      // Tried in the ANSI code page first, then as typed (UTF-8), as a typed password is.
-      ToAnsi(Switches.password, Password, sizeof Password);
-      StrCopy(PasswordUtf8, Switches.password, sizeof PasswordUtf8);
-      if (Switches.silent) {
-        SilentExtraction();
-      } else {
-        DialogBoxParamW(ModuleInstance, L"" MAIN_DIALOG, nullptr, MainDlgProc, 0);
-      }
-      extractor = true;
-    }
+    exitCode = RunPackage(argument1, extractor);
   }
   if (!extractor) return exitCode;
   // 2 when the last extraction left entries not written and verified, 1223 when the user

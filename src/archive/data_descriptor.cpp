@@ -29,12 +29,10 @@ struct DescriptorFields {
   uint32_t crc = 0, uncompressed = 0;
 };
 
-// The compressed size from a ZIP64 extended-information field. The local header carries both
-// sizes there, uncompressed first; a field of 8 bytes holds just the one marked missing.
-// Missing when there is no such field.
-uint32_t Zip64CompressedSize(const LocalFileHeader& header, const uint8_t* extra, uint32_t length) {
-  uint32_t size = 0;
-  const uint8_t* field = FindExtraField(extra, length, Zip64ExtraId, size);
+// The compressed size from the ZIP64 extended-information field (size bytes at field; null
+// when there is none). The local header carries both sizes there, uncompressed first; a field
+// of 8 bytes holds just the one marked missing. Missing when there is no such field.
+uint32_t Zip64CompressedSize(const LocalFileHeader& header, const uint8_t* field, uint32_t size) {
   if (field == nullptr) return Missing;
   if (size >= 16) return LoadSize64(field + 8);
   if (size >= 8 && header.UncompressedSize != Missing) return LoadSize64(field);
@@ -105,12 +103,12 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
   uint32_t compressed = header.CompressedSize;
   bool zip64 = false;
   if (compressed == Missing || header.UncompressedSize == Missing) {
-    const uint32_t fromExtra = Zip64CompressedSize(header, extra, extraLength);
+    uint32_t size = 0;
+    const uint8_t* field = FindExtraField(extra, extraLength, Zip64ExtraId, size);
+    const uint32_t fromExtra = Zip64CompressedSize(header, field, size);
     zip64 = fromExtra != Missing;
     if (zip64) compressed = fromExtra;
     // The uncompressed size stands first in the field, when the header leaves it to it.
-    uint32_t size = 0;
-    const uint8_t* field = FindExtraField(extra, extraLength, Zip64ExtraId, size);
     if (field != nullptr && size >= 8 && header.UncompressedSize == Missing) extent.uncompressedSize = LoadUncompressed64(field);
   }
   if (compressed >= Unusable) return extent;  // never a seek computed from 0xFFFFFFFF

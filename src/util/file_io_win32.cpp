@@ -62,10 +62,8 @@ int32_t FileWrite(FileHandle f, const void* buffer, uint32_t count) {
 }
 
 int32_t FileSeek(FileHandle f, int32_t position) {
-  if (position < 0) {
-    SetLastError(ERROR_NEGATIVE_SEEK);
-    return -1;
-  }
+  // Without a high part the position is taken as signed: a negative one fails by itself, with
+  // ERROR_NEGATIVE_SEEK, and the pointer stays where it was.
   const DWORD reached = SetFilePointer(H(f), position, nullptr, FILE_BEGIN);
   return reached == INVALID_SET_FILE_POINTER ? -1 : int32_t(reached);
 }

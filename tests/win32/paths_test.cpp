@@ -172,7 +172,9 @@ TEST(SeekArchive, RecordsThePositionOrMinusOne) {
   SetLastError(0);
   SeekArchive(ArchiveHandle, -5);
   EXPECT_EQ(LastSeekPos, -1);
-  EXPECT_NE(LastFileError(), 0u) << "a fatal report after it would end with code 0";
+  EXPECT_EQ(LastFileError(), uint32_t(ERROR_NEGATIVE_SEEK)) << "a fatal report after it would end with code 0";
+  EXPECT_EQ(SetFilePointer(reinterpret_cast<HANDLE>(ArchiveHandle), 0, nullptr, FILE_CURRENT), 513u)
+      << "a refused seek leaves the file where it was";
   FileClose(ArchiveHandle);
   ArchiveHandle = NoFile;
   SeekArchive(ArchiveHandle, 0);  // no file at all
