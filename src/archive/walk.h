@@ -12,6 +12,7 @@
 #include "archive/central_directory.h"
 #include "archive/data_descriptor.h"
 #include "archive/local_header.h"
+#include "codec/entry_io.h"
 #include "util/file_io.h"
 #include "util/memory.h"
 
@@ -58,14 +59,7 @@ struct EntryWalk {
   bool indexListed = false;  // the central directory lists the index and its payload
 };
 
-// Whether this build reads solid packages: natively always (the tests and the fuzz targets run
-// the reader); the stub once its budget has room for the reader's 1,344 bytes.
-#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
-constexpr bool ReadsSolidPackages = false;
-#else
-constexpr bool ReadsSolidPackages = true;
-#endif
-// The walk stands in an index (see entersIndex).
+// The walk stands in an index (see entersIndex; ReadsSolidPackages in codec/entry_io.h).
 inline bool InIndex(const EntryWalk& walk) { return ReadsSolidPackages && walk.indexEnd != 0; }
 
 constexpr uint16_t SolidMarkerId = 0x7A5A;  // the index's extra field: format version, then 0

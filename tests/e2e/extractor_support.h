@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 #include "e2e_support.h"
-#include "archive/walk.h"  // ReadsSolidPackages
+#include "codec/entry_io.h"  // ReadsSolidPackages
 #include "support/lzma_writer.h"  // tests/unit: the hand-made LZMA streams
 
 namespace ext {
