@@ -10,11 +10,9 @@
 // A spare table's header keeps its width in Bits.
 static HuffmanEntry* SpareTables[MaxCodeLength + 2];
 
-// Every dynamic block builds its tables: for small entries that is much of the work (in the
-// stub, for about 540 bytes: a quarter faster under Wine on small text files).
-ZELVIX_FAST int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const uint16_t* base,
-                                   const uint8_t* extra, uint32_t extraCount, HuffmanEntry*& root,
-                                   HuffmanEntry*& chain, uint32_t& lookupBits) {
+// Every dynamic block builds its tables: for small entries that is much of the work.
+int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const uint16_t* base, const uint8_t* extra,
+                       uint32_t extraCount, HuffmanEntry*& root, HuffmanEntry*& chain, uint32_t& lookupBits) {
   if (n > MaxSymbols) return 2;
   // The table that holds the end-of-block code ends exactly where that code ends (below), so
   // peeking a root's worth of bits never reads past the last code of a stream.

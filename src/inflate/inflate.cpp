@@ -150,9 +150,8 @@ ZELVIX_INLINE bool AdvanceWindow(Inflater& z, uint32_t& w) {
 // (false: an Op 99 entry, a length with an empty distance code, or data ending inside the
 // block). On false the bit buffer and window position are not stored back, the input stays
 // where reading stopped, and z.invalid is set (and z.overrun, for data ending).
-// The loop that every compressed byte goes through (in the stub, for about 500 bytes: 7% faster
-// in total under Wine, 10% on small text files).
-ZELVIX_FAST bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
+// The loop that every compressed byte goes through.
+bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
   uint32_t b = z.bitBuffer, k = z.bitCount, w = z.windowPos;
   uint8_t* const win = z.out.window;
   const uint8_t* in = z.in.chunk + z.in.pos;

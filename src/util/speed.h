@@ -3,16 +3,6 @@
 // Native builds are optimised for speed as a whole and run every path the stub ships.
 #pragma once
 
-// Whole functions every entry spends its time in (the decoding loop, the table builder): GCC
-// compiles them at -O2 even in the stub. Measured under Wine: the decoding loop 7% faster in
-// total for about 500 bytes, the table builder a quarter faster on small text for about 540.
-// Clang (the native builds) has no per-function level and needs none.
-#if defined(__GNUC__) && !defined(__clang__)
-#define ZELVIX_FAST __attribute__((optimize("O2")))
-#else
-#define ZELVIX_FAST
-#endif
-
 // Helpers of an inner loop (refill, sub-table links, match copy, CRC-32 slices): inlined even
 // where the build favours size, since a call per code or per word costs more than their bytes.
 #define ZELVIX_INLINE __attribute__((always_inline)) inline
