@@ -16,6 +16,7 @@
 #include "archive/walk.h"
 #include "fuzz_io.h"
 #include "package/locator.h"
+#include "util/memory.h"
 #include "util/strings.h"
 #include "util/text.h"
 
@@ -32,6 +33,9 @@ TypedPassword TypeThePassword() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int package = fuzz::MemoryFile("package"), output = fuzz::MemoryFile("entry");
   fuzz::EnsureTables();
+  // A window an archive asks for beyond this is refused as a heap without such a block refuses
+  // it (the entry fails): the fuzzer itself stops at 2 GB.
+  MemTryAllocLimit = 256u << 20;
   fuzz::SetFile(package, data, size);
   Password[0] = PasswordUtf8[0] = 0;
   // A package's archive follows its options block; a bare archive starts at 0 (offset 0 too).
