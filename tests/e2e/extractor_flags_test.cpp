@@ -257,6 +257,19 @@ TEST(ExtractorSwitches, PasswordGivenIsTriedBeforeTheUserIsAsked) {
 
 // --- Installers: t.dir --------------------------------------------------------------------------
 
+// A fresh test directory whose temp folder is TMP and TEMP for the packages started meanwhile,
+// and the file where the setup.exe of SetupEntry() records how it ran.
+struct InstallerScene {
+  InstallerScene() : dir(support::FreshTestDir()), temp(JoinPath(dir, "temp")), record(JoinPath(dir, "record.txt")) {
+    EXPECT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    environment.Set("TMP", temp);
+    environment.Set("TEMP", temp);
+    environment.Set("ZELVIX_SETUP_RECORD", record);
+  }
+  std::string dir, temp, record;
+  ScopedEnvironment environment;
+};
+
 // r.setup and t.dir: extraction into a new folder inside the temporary directory, setup.exe run
 // there with the arguments after "--" and waited for, its exit code passed on, the folder gone
 // afterwards; after a failed extraction nothing runs and the folder goes too. Nothing is ever
@@ -279,13 +292,8 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
   for (const Case& c : cases) {
     if (IsSolidPackage(c.zip) && !ReadsSolidPackages) continue;
     SCOPED_TRACE(c.what);
-    const std::string dir = support::FreshTestDir();
-    const std::string temp = JoinPath(dir, "temp"), record = JoinPath(dir, "record.txt");
-    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    ScopedEnvironment environment;
-    environment.Set("TMP", temp);
-    environment.Set("TEMP", temp);
-    environment.Set("ZELVIX_SETUP_RECORD", record);
+    const InstallerScene scene;
+    const std::string &dir = scene.dir, &temp = scene.temp, &record = scene.record;
     const std::string package = JoinPath(dir, "pkg.exe");
     ASSERT_TRUE(support::WritePackage(package, c.zip, "1011"));
     ui::Process process;
@@ -309,13 +317,8 @@ TEST(Installer, SetupRunsInAPrivateFolderThatIsRemovedAfterwards) {
 // (the share read before it), the file being written, the bar and Cancel, centred on the screen;
 // its Cancel stops the run: 1223, setup.exe not started, the private folder removed.
 TEST(Installer, ProgressWindowOfALongExtractionAndItsCancel) {
-  const std::string dir = support::FreshTestDir();
-  const std::string temp = JoinPath(dir, "temp"), record = JoinPath(dir, "record.txt");
-  ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-  ScopedEnvironment environment;
-  environment.Set("TMP", temp);
-  environment.Set("TEMP", temp);
-  environment.Set("ZELVIX_SETUP_RECORD", record);
+  const InstallerScene scene;
+  const std::string &dir = scene.dir, &temp = scene.temp, &record = scene.record;
   const std::string package = JoinPath(dir, "pkg.exe"), silentDir = JoinPath(dir, "silent");
   ASSERT_TRUE(WriteSparsePackage(package, {SetupEntry()}, "large.bin", 1u << 30, 0, "1011"));
   {

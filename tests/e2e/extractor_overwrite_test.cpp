@@ -44,6 +44,14 @@ void AnswerForGood(ui::Process& process, int button) {
   ASSERT_TRUE(ui::PressButton(question, button));
 }
 
+// The package of zip, started in a fresh directory whose pkg (target) holds old copies of its files.
+HWND StartOverOldFiles(ui::Process& process, const std::string& zip, std::string& target) {
+  const std::string dir = support::FreshTestDir();
+  target = JoinPath(dir, "pkg");
+  PutOldFiles(target);
+  return StartPackage(process, dir, zip);
+}
+
 void ExpectPolicy(HWND dialog, int checkedId) {
   for (int id : {OverwriteId, SkipId, ConfirmId}) EXPECT_EQ(ui::IsChecked(dialog, id), id == checkedId) << id;
 }
@@ -56,11 +64,9 @@ void ExpectPolicy(HWND dialog, int checkedId) {
 TEST(ExtractorOverwrite, OverwriteReplacesAndSkipLeavesUntouched) {
   for (const std::string& zip : AndSolid(Fixture("flat.zip"), FlatEntries())) {
     SCOPED_TRACE(IsSolidPackage(zip) ? "solid package" : "archive");
-    const std::string dir = support::FreshTestDir();
-    const std::string target = JoinPath(dir, "pkg");
-    PutOldFiles(target);
+    std::string target;
     ui::Process process;
-    HWND dialog = StartPackage(process, dir, zip);
+    HWND dialog = StartOverOldFiles(process, zip, target);
     ASSERT_NE(dialog, nullptr);
     ExpectPolicy(dialog, OverwriteId);
     ExtractExpectingSuccess(process, dialog);
@@ -85,11 +91,9 @@ TEST(ExtractorOverwrite, OverwriteReplacesAndSkipLeavesUntouched) {
 TEST(ExtractorOverwrite, ConfirmAsksForEachFileUntilToldNotToAsk) {
   for (const std::string& zip : AndSolid(Fixture("flat.zip"), FlatEntries())) {
     SCOPED_TRACE(IsSolidPackage(zip) ? "solid package" : "archive");
-    const std::string dir = support::FreshTestDir();
-    const std::string target = JoinPath(dir, "pkg");
-    PutOldFiles(target);
+    std::string target;
     ui::Process process;
-    HWND dialog = StartPackage(process, dir, zip);
+    HWND dialog = StartOverOldFiles(process, zip, target);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(ui::ClickButton(dialog, ConfirmId));
     ASSERT_TRUE(WaitUntil([&] { return ui::IsChecked(dialog, ConfirmId); }));
