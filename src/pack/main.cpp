@@ -59,6 +59,11 @@ const char UsageLine[] =
     "       zelvix-pack --help | --version\n";
 
 // One line per option; the test of --help holds every option to one line here.
+// Said whenever a solid package is made, while the stub does not read them (ReadsSolidPackages).
+const char SolidWarning[] =
+    "the stub of this version does not read solid packages yet: it lists and extracts payload.idx and payload.zip as "
+    "they are";
+
 const char OptionsText[] =
     "Options:\n"
     "  -o OUT                 write the package to OUT\n"
@@ -711,7 +716,9 @@ int main(int argc, char** argv) {
     else if (methodName == "store") method = PackMethod::Store;
     else if (!methodName.empty() && methodName != "lzma")
       return UsageError("unknown method '" + methodName + "' (solid, lzma, deflate or store)");
-    return BuildFolder(request, method);
+    const int status = BuildFolder(request, method);
+    if (status == 0 && method == PackMethod::Solid) std::fprintf(stderr, "zelvix-pack: warning: %s\n", SolidWarning);
+    return status;
   }
   if (!request.methodName.empty()) return UsageError("--method applies to a folder, not to a ZIP file");
   return Build(request);

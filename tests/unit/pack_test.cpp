@@ -683,7 +683,11 @@ TEST_F(PackTest, FolderPackagesReadBackInEveryMethodAndRepeatTheirBytes) {
     const std::string first = dir + "/" + method + ".exe", second = dir + "/" + method + "-again.exe";
     run = Pack({"-o", first, "--method", method, stub, tree, "001"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");  // no progress line in a pipe
+    // No progress line in a pipe; a solid package is said to be one this stub does not read.
+    EXPECT_EQ(run.err, std::string(method) == "solid" ? "zelvix-pack: warning: the stub of this version does not read solid "
+                                                          "packages yet: it lists and extracts payload.idx and payload.zip as "
+                                                          "they are\n"
+                                                        : "");
     ASSERT_EQ(Pack({"--method", method, "-o", second, stub, tree, "001"}).status, 0);
     EXPECT_EQ(ReadFile(first), ReadFile(second));
     const Bytes package = ReadFile(first);
