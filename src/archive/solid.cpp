@@ -38,9 +38,9 @@ bool ReachEntry(SolidPayload& payload, const EntryWalk& walk) {
     const uint32_t n = LzmaPull(payload.lzma, payload.in, &data, left < InputChunkSize ? left : InputChunkSize);
     payload.usable = n != 0;
     for (uint32_t i = 0; i < n; ++i, ++payload.taken) {
-      const uint32_t at = payload.taken - start;  // wraps round before the header
-      if (payload.taken >= start && data[i] != (at < LocalHeaderSize ? walk.headerBytes[at] : walk.name[at - LocalHeaderSize]))
-        payload.usable = false;
+      if (payload.taken < start) continue;  // dropped: before the entry's header
+      const uint32_t at = payload.taken - start;
+      if (data[i] != (at < LocalHeaderSize ? walk.headerBytes[at] : walk.name[at - LocalHeaderSize])) payload.usable = false;
     }
     if (payload.out.progress != nullptr && !payload.out.progress(payload.out.progressContext)) {
       payload.out.fault = OutputFault::Cancelled;

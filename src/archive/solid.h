@@ -19,8 +19,8 @@
 // bytes; each read decodes them.
 struct SolidPayload : InputSource {
   // The payload entry described by header (EntryWalk::payload), its data at dataPos in file;
-  // the stream's header is read at once. Not usable when the entry is not an unencrypted LZMA one, its header is
-  // invalid or its window cannot be allocated.
+  // the stream's header is read at once. Not usable when the entry is not an unencrypted LZMA
+  // one, its header is invalid or its window cannot be allocated.
   SolidPayload(FileHandle file, const LocalFileHeader& header, int32_t dataPos);
 
   EntryInput in;   // the payload entry's bytes, read in turns with the walk (resumeAt)

@@ -16,7 +16,8 @@ int32_t RefillInput(EntryInput& in) {
   int32_t got = 0;
   if (want != 0) {
     if (ReadsSolidPackages && in.source != nullptr) got = in.source->read(in.source, in.chunk, want);
-    else if (!ReadsSolidPackages || in.resumeAt == -1 || FileSeek(in.file, in.resumeAt) == in.resumeAt) got = FileRead(in.file, in.chunk, want);
+    else if (!ReadsSolidPackages || in.resumeAt == -1 || FileSeek(in.file, in.resumeAt) == in.resumeAt)
+      got = FileRead(in.file, in.chunk, want);
   }
   if (got < 0) got = 0;  // a failed read brings nothing
   if (ReadsSolidPackages && in.resumeAt != -1) in.resumeAt += got;

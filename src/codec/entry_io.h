@@ -58,8 +58,8 @@ struct EntryInput {
 };
 
 // Reads the next chunk once the current one is used up (pos == count): min(left, 32768) bytes
-// (fewer when the source gives fewer), deciphered, pos := 0. Returns count, 0 when the read brings nothing (end of file, failed read,
-// or left <= 0). left is not changed.
+// (fewer when the source gives fewer), deciphered, pos := 0. Returns count, 0 when the read
+// brings nothing (end of file, failed read, or left <= 0). left is not changed.
 int32_t RefillInput(EntryInput& in);
 
 // The next byte of the entry (0..255), refilling the chunk when it is used up; -1 once left has
