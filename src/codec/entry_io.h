@@ -19,7 +19,7 @@ constexpr uint32_t InputChunkSize = 32768;  // largest read from the package fil
 // Whether this build reads solid packages: natively always (the tests and the fuzz targets run
 // the reader); the stub once its budget has room for the reader's 1,344 bytes.
 #if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
-constexpr bool ReadsSolidPackages = false;
+constexpr bool ReadsSolidPackages = true;
 #else
 constexpr bool ReadsSolidPackages = true;
 #endif
