@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Package size: for each payload of bench/make_bench_corpus.sh, the bytes of `zip -9 -r`, of
-# zelvix-pack's solid package, of its --method lzma (the default) and deflate packages (the whole
+# zelvix-pack's default (solid) package, of its --method lzma and deflate packages (the whole
 # .exe, stub included), of 7-Zip's `7z a -t7z -mx=9` (solid) and of an NSIS installer with
 # `SetCompressor /SOLID lzma` (its defaults otherwise), each with its ratio to zip -9 and to 7z.
-# The goal: the solid package at most 1.03 times the 7z archive, and at most the NSIS one.
+# The goal: the default package at most 1.03 times the 7z archive, and at most the NSIS one.
 #   Usage: bench/pack_sizes.sh      (builds zelvix-pack and the stub first when missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +36,7 @@ for payload in "${payloads[@]}"; do
     took[$label]=$((SECONDS - start))
   }
   run "zip -9 -r" "$work/$name.zip" sh -c 'cd "$1" && zip -q -9 -r "$2" .' - "$payload" "$work/$name.zip"
-  run "zelvix solid" "$work/$name-solid.exe" "$pack" -o "$work/$name-solid.exe" --method solid "$stub" "$payload"
+  run "zelvix solid" "$work/$name-solid.exe" "$pack" -o "$work/$name-solid.exe" "$stub" "$payload"
   run "zelvix lzma" "$work/$name-lzma.exe" "$pack" -o "$work/$name-lzma.exe" --method lzma "$stub" "$payload"
   run "zelvix deflate" "$work/$name-deflate.exe" "$pack" -o "$work/$name-deflate.exe" --method deflate "$stub" "$payload"
   run "7z -mx=9" "$work/$name.7z" sh -c 'cd "$1" && 7z a -t7z -mx=9 "$2" . >/dev/null' - "$payload" "$work/$name.7z"

@@ -3,7 +3,6 @@
 # loop: extraction with a.start (the whole payload decoded once), and a listing run over each
 # (zelvix_probe list: the dialog's listing without its window). Prints the medians and best
 # runs of each, and the ratios solid/deflate (goals: extraction at most 1.5, listing at most 1.2).
-# The stub must read solid packages (ReadsSolidPackages in src/archive/walk.h).
 #   Usage: bench/solid_e2e.sh FOLDER [RUNS]   (needs a built tree: tools/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."

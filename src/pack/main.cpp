@@ -59,11 +59,6 @@ const char UsageLine[] =
     "       zelvix-pack --help | --version\n";
 
 // One line per option; the test of --help holds every option to one line here.
-// Said whenever a solid package is made, while the stub does not read them (ReadsSolidPackages).
-const char SolidWarning[] =
-    "the stub of this version does not read solid packages yet: it lists and extracts payload.idx and payload.zip as "
-    "they are";
-
 const char OptionsText[] =
     "Options:\n"
     "  -o OUT                 write the package to OUT\n"
@@ -73,7 +68,7 @@ const char OptionsText[] =
     "  --run-setup            r.setup: start setup.exe from the extraction directory afterwards\n"
     "  --temp-dir             t.dir: propose a new private folder in the temporary directory\n"
     "  --extract-path PATH    ExtPath: the extraction directory the package proposes\n"
-    "  --method M             how a folder is packed: lzma (default), solid, deflate or store\n"
+    "  --method M             how a folder is packed: solid (default), lzma, deflate or store\n"
     "  --icon FILE.ico        the package's icon, every image of FILE.ico\n"
     "  --title TEXT           the caption of the package's dialog (at most 63 UTF-16 units)\n"
     "  --version-info K=V,... version information: ProductName, FileVersion=1.2.3.4, ...\n"
@@ -100,11 +95,10 @@ const char HelpText[] =
     "mode; the same tree gives the same bytes. Symbolic links are refused, not followed. The\n"
     "package goes to OUT, or else to DIR's name followed by \".exe\" (dist/ gives dist.exe).\n"
     "--method chooses how:\n"
-    "  solid    all files in one LZMA stream: the smallest packages (for a stub that reads them;\n"
-    "           this version's does not yet). The files\n"
+    "  solid    (the default) all files in one LZMA stream: the smallest packages. The files\n"
     "           go into a stored inner archive, staged in $TMPDIR (or /tmp), that is compressed\n"
     "           whole behind an index of its headers; it may have at most 2147483647 bytes.\n"
-    "  lzma     (the default) each file compressed by itself with LZMA (ZIP method 14),\n"
+    "  lzma     each file compressed by itself with LZMA (ZIP method 14),\n"
     "  deflate  each file deflated (method 8) at the highest level,\n"
     "           both storing a file that does not get smaller;\n"
     "  store    every file stored (method 0).\n"
@@ -708,17 +702,14 @@ int main(int argc, char** argv) {
 
   struct stat input;
   if (stat(request.input.c_str(), &input) == 0 && S_ISDIR(input.st_mode)) {
-    // LZMA file by file until the stub reads solid packages (its budget holds no room for them).
-    PackMethod method = PackMethod::Lzma;
+    PackMethod method = PackMethod::Solid;
     const std::string& methodName = request.methodName;
-    if (methodName == "solid") method = PackMethod::Solid;
+    if (methodName == "lzma") method = PackMethod::Lzma;
     else if (methodName == "deflate") method = PackMethod::Deflate;
     else if (methodName == "store") method = PackMethod::Store;
-    else if (!methodName.empty() && methodName != "lzma")
+    else if (!methodName.empty() && methodName != "solid")
       return UsageError("unknown method '" + methodName + "' (solid, lzma, deflate or store)");
-    const int status = BuildFolder(request, method);
-    if (status == 0 && method == PackMethod::Solid) std::fprintf(stderr, "zelvix-pack: warning: %s\n", SolidWarning);
-    return status;
+    return BuildFolder(request, method);
   }
   if (!request.methodName.empty()) return UsageError("--method applies to a folder, not to a ZIP file");
   return Build(request);

@@ -674,7 +674,7 @@ const char* const Methods[] = {"solid", "lzma", "deflate", "store"};
 TEST_F(PackTest, FolderPackagesReadBackInEveryMethodAndRepeatTheirBytes) {
   const std::string tree = dir + "/tree";
   MakeTree(tree, SampleTree(), {"empty", "a/leer"});
-  // The default output: the folder's name with ".exe", beside it; LZMA by default.
+  // The default output: the folder's name with ".exe", beside it; solid by default.
   ToolRun run = Pack({stub, tree + "/", "001"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, tree + ".exe\n");
@@ -683,11 +683,7 @@ TEST_F(PackTest, FolderPackagesReadBackInEveryMethodAndRepeatTheirBytes) {
     const std::string first = dir + "/" + method + ".exe", second = dir + "/" + method + "-again.exe";
     run = Pack({"-o", first, "--method", method, stub, tree, "001"});
     ASSERT_EQ(run.status, 0) << run.err;
-    // No progress line in a pipe; a solid package is said to be one this stub does not read.
-    EXPECT_EQ(run.err, std::string(method) == "solid" ? "zelvix-pack: warning: the stub of this version does not read solid "
-                                                          "packages yet: it lists and extracts payload.idx and payload.zip as "
-                                                          "they are\n"
-                                                        : "");
+    EXPECT_EQ(run.err, "");  // no progress line in a pipe
     ASSERT_EQ(Pack({"--method", method, "-o", second, stub, tree, "001"}).status, 0);
     EXPECT_EQ(ReadFile(first), ReadFile(second));
     const Bytes package = ReadFile(first);
@@ -698,7 +694,7 @@ TEST_F(PackTest, FolderPackagesReadBackInEveryMethodAndRepeatTheirBytes) {
     EXPECT_EQ(check.out, "ok\n");
     EXPECT_EQ(Pack({"--list", first}).status, 0);
   }
-  EXPECT_EQ(ReadFile(tree + ".exe"), ReadFile(dir + "/lzma.exe")) << "lzma is the default";
+  EXPECT_EQ(ReadFile(tree + ".exe"), ReadFile(dir + "/solid.exe"));
 }
 
 TEST_F(PackTest, FolderEntriesAreStoredWhereCompressionDoesNotPay) {
@@ -790,8 +786,8 @@ TEST_F(PackTest, SolidArchivesFromElsewhereAreCheckedThroughTheirPayload) {
   const std::string tree = dir + "/tree", bare = dir + "/bare";
   MakeTree(tree, SampleTree(), {"empty"});
   MakeTree(bare, {{"a.txt", Text("no setup here")}}, {});
-  ASSERT_EQ(Pack({"-o", dir + "/tree.exe", "--method", "solid", stub, tree}).status, 0);
-  ASSERT_EQ(Pack({"-o", dir + "/bare.exe", "--method", "solid", stub, bare}).status, 0);
+  ASSERT_EQ(Pack({"-o", dir + "/tree.exe", stub, tree}).status, 0);
+  ASSERT_EQ(Pack({"-o", dir + "/bare.exe", stub, bare}).status, 0);
   ASSERT_EQ(Pack({"--dump", dir + "/tree.exe", dir + "/tree.zip"}).status, 0);
   ASSERT_EQ(Pack({"--dump", dir + "/bare.exe", dir + "/bare.zip"}).status, 0);
   // Repacked as it is, the same package.
