@@ -1,14 +1,15 @@
-// Solid packages: the attached archive holds an index, then its payload. The index is a stored
-// entry whose local header carries the marker field below; its data are the local headers of
-// the payload's entries, one after another, exactly as the payload holds them. The payload is
-// the next entry: an LZMA stream of an archive of stored entries (the inner archive).
+// Solid packages: the attached archive holds an index, then its payload. The index is an LZMA
+// entry whose local header carries the marker field (archive/walk.h); its data decode to the
+// local headers of the payload's entries, one after another, exactly as the payload holds them.
+// The payload is the next entry: an LZMA stream of an archive of stored entries (the inner
+// archive).
 //
 // The walk lists and extracts the index's entries (EntryWalk::entersIndex) as if they were the
-// archive's. Listing reads the index alone. Extraction decodes the payload once, front to
-// back: each selected entry's header is reached by decoding (and dropping) what lies before it
-// and compared byte for byte with the index, then its data reach the codec through the input
-// record's source. A payload that fails, is cut short or disagrees with its index fails every
-// entry from there on.
+// archive's, from the index decoded whole into memory. Listing reads the index alone.
+// Extraction decodes the payload once, front to back: each selected entry's header is reached
+// by decoding (and dropping) what lies before it and compared byte for byte with the index,
+// then its data reach the codec through the input record's source. A payload that fails, is
+// cut short or disagrees with its index fails every entry from there on.
 #pragma once
 #include <cstdint>
 #include "archive/walk.h"

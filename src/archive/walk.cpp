@@ -1,6 +1,10 @@
 // The entry walk (see walk.h).
 #include "archive/walk.h"
+#include <cstring>
+#include <new>
+#include "archive/solid.h"
 #include "util/bytes.h"
+#include "util/crc32.h"
 
 int32_t LastSeekPos;
 
@@ -28,8 +32,16 @@ bool AddToPosition(int32_t base, uint32_t length, int32_t& sum) {
   return true;
 }
 
-bool ReadExactly(FileHandle file, void* buffer, uint32_t count) {
-  return count == 0 || FileRead(file, buffer, count) == int32_t(count);
+// Reads count bytes at position: of the decoded index while the walk stands in it, else of the
+// package file.
+bool ReadAt(EntryWalk& walk, int32_t position, void* buffer, uint32_t count) {
+  if (InIndex(walk)) {
+    if (uint32_t(position) > walk.indexSize || count > walk.indexSize - uint32_t(position)) return false;
+    memcpy(buffer, walk.index + position, count);
+    return true;
+  }
+  SeekArchive(walk.file, position);
+  return LastSeekPos == position && (count == 0 || FileRead(walk.file, buffer, count) == int32_t(count));
 }
 
 WalkStop Stop(EntryWalk& walk, WalkStop why) {
@@ -40,19 +52,19 @@ WalkStop Stop(EntryWalk& walk, WalkStop why) {
 // Reads the header at walk.nextHeader with its name and extra field. Walking when it is one.
 WalkStop ReadEntryHeader(EntryWalk& walk) {
   walk.headerPos = walk.nextHeader;
-  SeekArchive(walk.file, walk.headerPos);
   uint8_t* bytes = walk.headerBytes;
-  if (LastSeekPos != walk.headerPos || !ReadExactly(walk.file, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
+  if (!ReadAt(walk, walk.headerPos, bytes, LocalHeaderSize)) return Stop(walk, WalkStop::CutHeader);
   walk.header = DecodeLocalHeader(bytes);
   // Only the published signature counts; in a sound archive the central directory comes next.
   if (!IsLocalHeaderSignature(bytes)) return Stop(walk, WalkStop::End);
   const uint32_t nameLength = walk.header.NameLength, fieldsLength = nameLength + walk.header.ExtraLength;
   if (!AddToPosition(walk.headerPos, LocalHeaderSize + fieldsLength, walk.dataPos))
     return Stop(walk, WalkStop::TooFar);
-  if (InIndex(walk) && walk.dataPos > walk.indexEnd) return Stop(walk, WalkStop::CutHeader);
   walk.name = walk.fields.get();
   walk.extra = walk.name + nameLength;
-  return ReadExactly(walk.file, walk.fields.get(), fieldsLength) ? WalkStop::Walking : Stop(walk, WalkStop::CutHeader);
+  return ReadAt(walk, walk.headerPos + int32_t(LocalHeaderSize), walk.fields.get(), fieldsLength)
+             ? WalkStop::Walking
+             : Stop(walk, WalkStop::CutHeader);
 }
 
 // Where the data end: straight from the header's sizes, unless it defers them to a data
@@ -91,15 +103,37 @@ void SettleIndexEntry(EntryWalk& walk) {
   walk.streamNext = uint32_t(data);
 }
 
-// Turns the walk, standing at the payload, to the index's entries (indexSize bytes at indexPos).
-void StartIndexWalk(EntryWalk& walk, int32_t indexPos, uint32_t indexSize, bool indexListed) {
+// Decodes the index, the walk's current entry: its bytes, or null when it does not decode to
+// its size whole, its CRC-32 differs or its block cannot be had.
+uint8_t* DecodeIndex(EntryWalk& walk) {
+  const LocalFileHeader& header = walk.header;
+  const uint32_t size = header.UncompressedSize;
+  // One byte more: an empty index is a block too.
+  uint8_t* index = size < MaxPackagePosition ? static_cast<uint8_t*>(MemTryAlloc(size + 1)) : nullptr;
+  if (index == nullptr) return nullptr;
+  MemBlock block(sizeof(SolidPayload));
+  SolidPayload& stream = *new (block.get()) SolidPayload(walk.file, header, walk.dataPos);
+  uint32_t crc = 0xFFFFFFFF;
+  const bool whole = stream.read(&stream, index, size) == int32_t(size);
+  stream.~SolidPayload();
+  if (whole) UpdateCrc(index, int32_t(size), crc);
+  if (whole && (crc ^ 0xFFFFFFFF) == header.Crc32) {
+    walk.indexSize = size;
+    return index;
+  }
+  MemFree(index);
+  return nullptr;
+}
+
+// Turns the walk, standing at the payload, to the index's entries.
+void StartIndexWalk(EntryWalk& walk, uint8_t* index, bool indexListed) {
   walk.payload = walk.header;
   walk.payloadPos = walk.dataPos;
   walk.resumeAt = walk.nextHeader;
   walk.resumeKnown = walk.endKnown;
   walk.indexListed = indexListed && walk.listed;
-  walk.indexEnd = int32_t(uint32_t(indexPos) + indexSize);  // the index entry's end, a position already
-  walk.nextHeader = indexPos;
+  walk.index = index;
+  walk.nextHeader = 0;
   walk.endKnown = true;
   walk.streamNext = 0;
 }
@@ -110,14 +144,15 @@ bool IsSolidIndex(const EntryWalk& walk) {
   const LocalFileHeader& header = walk.header;
   uint32_t size;
   const uint8_t* marker = FindExtraField(walk.extra, header.ExtraLength, SolidMarkerId, size);
-  return marker != nullptr && size >= 2 && LoadLE16(marker) == SolidFormatVersion && header.Method == 0 &&
+  return marker != nullptr && size >= 2 && LoadLE16(marker) == SolidFormatVersion && header.Method == 14 &&
          (header.Flags & FlagEncrypted) == 0 && walk.endKnown;
 }
 
 bool NextEntry(EntryWalk& walk) {
   if (walk.stop != WalkStop::Walking) return false;
-  if (InIndex(walk) && walk.nextHeader == walk.indexEnd) {  // past the index's last header
-    walk.indexEnd = 0;
+  if (InIndex(walk) && uint32_t(walk.nextHeader) == walk.indexSize) {  // past the index's last header
+    MemFree(walk.index);
+    walk.index = nullptr;
     walk.nextHeader = walk.resumeAt;
     walk.endKnown = walk.resumeKnown;
   }
@@ -135,10 +170,17 @@ bool NextEntry(EntryWalk& walk) {
   walk.listed = EntryIsListed(walk.central, walk.file, walk.header, walk.name, walk.headerPos);
   if (!ReadsSolidPackages || !walk.entersIndex || !IsSolidIndex(walk)) return true;
   walk.entersIndex = false;  // one index per archive; its payload is the next entry
-  const int32_t indexPos = walk.dataPos;
-  const uint32_t indexSize = walk.header.CompressedSize;
   const bool indexListed = walk.listed;
-  if (!NextEntry(walk)) return false;
-  StartIndexWalk(walk, indexPos, indexSize, indexListed);
+  uint8_t* const index = DecodeIndex(walk);
+  if (index == nullptr) {
+    Stop(walk, WalkStop::CutHeader);
+    return false;
+  }
+  // The payload's header is read from the file, with the decoded index beside the walk.
+  if (!NextEntry(walk)) {
+    MemFree(index);
+    return false;
+  }
+  StartIndexWalk(walk, index, indexListed);
   return NextEntry(walk);
 }

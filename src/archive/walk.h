@@ -48,25 +48,32 @@ struct EntryWalk {
   // Solid packages. Set by the caller: the walk enters the first index it meets, taking the
   // entry after it as its payload and handing out the index's entries in their place.
   bool entersIndex = false;
-  // In the index: the payload entry's header and data, the current entry's local header and
-  // the next one's in the payload's stream. Outside it indexEnd is 0.
+  // In the index: its decoded bytes, where its headers lie (headerPos, dataPos and nextHeader
+  // count from its first byte there), the payload entry's header and data, and the current
+  // entry's local header and the next one's in the payload's stream. Outside it index is null.
+  uint8_t* index = nullptr;
+  uint32_t indexSize = 0;
   LocalFileHeader payload{};
   int32_t payloadPos = 0;
   uint32_t streamPos = 0, streamNext = 0;
-  int32_t indexEnd = 0;      // the index's end in the file
   int32_t resumeAt = 0;      // where the archive's walk goes on after the index
   bool resumeKnown = false;  // whether it can go on at all
   bool indexListed = false;  // the central directory lists the index and its payload
+
+  EntryWalk() = default;
+  ~EntryWalk() { MemFree(index); }
+  EntryWalk(const EntryWalk&) = delete;
+  EntryWalk& operator=(const EntryWalk&) = delete;
 };
 
 // The walk stands in an index (see entersIndex; ReadsSolidPackages in codec/entry_io.h).
-inline bool InIndex(const EntryWalk& walk) { return ReadsSolidPackages && walk.indexEnd != 0; }
+inline bool InIndex(const EntryWalk& walk) { return ReadsSolidPackages && walk.index != nullptr; }
 
 constexpr uint16_t SolidMarkerId = 0x7A5A;  // the index's extra field: format version, then 0
-constexpr uint16_t SolidFormatVersion = 1;
+constexpr uint16_t SolidFormatVersion = 2;
 
-// Whether the walk's current entry is a solid package's index: stored, not encrypted, of a
-// known size, with the marker field of this format version. Its data are the local headers of
+// Whether the walk's current entry is a solid package's index: LZMA, not encrypted, of a known
+// size, with the marker field of this format version. Its data decode to the local headers of
 // the payload's entries, one after another, as the payload holds them.
 bool IsSolidIndex(const EntryWalk& walk);
 
@@ -76,11 +83,12 @@ bool IsSolidIndex(const EntryWalk& walk);
 bool StartWalk(EntryWalk& walk, FileHandle file, int32_t archiveOffset);
 
 // Reads the next local header with its name and extra field, settles where its data end, and
-// matches it with the central directory. With entersIndex, at an index: reads the entry after it
-// as the payload (payload, payloadPos), then hands out the index's headers (no data follow
-// them) as entries, each with its streamPos and listed when the index and the payload are;
-// after the last one it goes on behind the payload. A header that runs past the index's end is
-// CutHeader; deferred sizes (a data descriptor, ZIP64) end the walk after their entry.
+// matches it with the central directory. With entersIndex, at an index: decodes it, reads the
+// entry after it as the payload (payload, payloadPos), then hands out the index's headers (no
+// data follow them) as entries, each with its streamPos and listed when the index and the
+// payload are; after the last one it goes on behind the payload. An index that cannot be
+// decoded whole, or whose CRC-32 differs, is CutHeader, and so is a header that runs past its
+// end; deferred sizes (a data descriptor, ZIP64) end the walk after their entry.
 // False once the walk has ended; walk.stop tells why. After TooFar, walk.header and walk.name
 // still describe the entry whose end lies too far. The file position is left anywhere: a
 // caller that reads the entry's data seeks to walk.dataPos first.

@@ -57,11 +57,9 @@ std::string SolidEntryProblem(const EntryWalk& walk, int ordinal, ArchiveFinding
   if (ordinal == 0) {
     uint32_t size = 0;
     const uint8_t* marker = FindExtraField(walk.extra, h.ExtraLength, SolidMarkerId, size);
-    if (!HasName(walk, "payload.idx") || h.Method != MethodStored) return "is not the index (payload.idx, stored)";
+    if (!HasName(walk, "payload.idx") || h.Method != MethodLzma) return "is not the index (payload.idx, LZMA)";
     if (size != 4 || LoadLE16(marker) != SolidFormatVersion || LoadLE16(marker + 2) != 0)
       return "bears a solid marker of another version";
-    found.indexPos = walk.dataPos;
-    found.indexSize = h.CompressedSize;
     return "";
   }
   if (ordinal > 1) return "follows the payload (a solid package's archive holds the index and the payload only)";
@@ -76,6 +74,20 @@ std::string SolidEntryProblem(const EntryWalk& walk, int ordinal, ArchiveFinding
 
 bool ReadAt(FileHandle f, int32_t pos, uint8_t* into, uint32_t count) {
   return FileSeek(f, pos) == pos && FileRead(f, into, count) == int32_t(count);
+}
+
+// The local headers of a solid package's index as the package's own walk decodes them, one
+// after another; false when it cannot decode them.
+bool ReadIndexHeaders(FileHandle f, int32_t offset, Bytes& headers) {
+  EntryWalk walk;
+  if (!StartWalk(walk, f, offset)) return false;
+  walk.entersIndex = true;
+  while (NextEntry(walk)) {
+    if (!InIndex(walk)) continue;
+    headers.insert(headers.end(), walk.headerBytes, walk.headerBytes + LocalHeaderSize);
+    headers.insert(headers.end(), walk.name, walk.name + walk.header.NameLength + walk.header.ExtraLength);
+  }
+  return walk.stop == WalkStop::End;
 }
 
 }  // namespace
@@ -117,6 +129,8 @@ ArchiveFindings CheckArchive(FileHandle f, int32_t offset, ArchiveRole role, boo
   }
   if (found.solid && ordinal != 2) {
     found.problem = "is marked as a solid package's archive but does not hold an index and a payload";
+  } else if (found.solid && !ReadIndexHeaders(f, offset, found.indexHeaders)) {
+    found.problem = "entry 'payload.idx' does not decode to local headers (LZMA, its sizes and CRC-32)";
   } else if (needSetup && !found.solid && !found.setupFound) {
     found.problem = std::string("r.setup is on, but no setup.exe stands at the top of the ") +
                     (role == ArchiveRole::Payload ? "payload" : "archive") + " (the package starts that one only" +

@@ -19,8 +19,7 @@ struct ArchiveFindings {
   std::string setupBelow;  // the first entry named setup.exe inside a folder, for the message
   // An attached archive that is a solid package's: its index entry and its payload entry.
   bool solid = false;
-  int32_t indexPos = 0;  // the index's data
-  uint32_t indexSize = 0;
+  Bytes indexHeaders;  // the index's local headers, decoded
   int32_t payloadPos = 0;  // the payload's data (its LZMA header first)
   uint32_t payloadCompressed = 0, payloadSize = 0, payloadCrc = 0;
   // Payload: the local headers, as they stand, one after another (what the index must hold).
@@ -30,7 +29,7 @@ struct ArchiveFindings {
 // Walks the archive at offset in f. Attached: every entry the walk reaches must be stored,
 // deflated or LZMA, and unencrypted or under traditional encryption; a first entry that bears
 // the solid marker makes it a solid package's archive, which must be the index and the payload
-// as the layout has them. Payload: every entry stored, unencrypted, sizes in its header.
+// as the layout has them, its index decoding to local headers. Payload: every entry stored, unencrypted, sizes in its header.
 // With needSetup, setup.exe must stand at the top (not checked for a solid package's attached
 // archive: its payload holds the files).
 ArchiveFindings CheckArchive(FileHandle f, int32_t offset, ArchiveRole role, bool needSetup);

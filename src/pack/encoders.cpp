@@ -61,13 +61,14 @@ bool LzmaOptions(const LzmaSettings& s, lzma_options_lzma& options) {
 
 }  // namespace
 
-bool LzmaEntry(const uint8_t* data, uint64_t size, Bytes& out) {
-  if (size <= LzmaHeaderSize) return false;
+bool LzmaEntry(const uint8_t* data, uint64_t size, Bytes& out, bool always) {
+  if (size <= LzmaHeaderSize && !always) return false;
   const LzmaSettings settings = LzmaSettingsFor(size);
   lzma_options_lzma options;
   if (!LzmaOptions(settings, options)) return false;
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-  out.resize(size_t(size - 1));
+  // Incompressible data grow by about 1/64 and a few bytes in an LZMA stream.
+  out.resize(always ? size_t(LzmaHeaderSize + size + size / 32 + 1024) : size_t(size - 1));
   LzmaHeader(settings, out.data());
   size_t pos = LzmaHeaderSize;
   // LZMA_BUF_ERROR: the stream does not fit in fewer bytes than the data.

@@ -44,8 +44,9 @@ constexpr uint32_t LzmaHeaderSize = 4 + 5;
 void LzmaHeader(const LzmaSettings& s, uint8_t header[LzmaHeaderSize]);
 
 // Method 14 data of one entry: the header, then the stream without an end marker (the entry's
-// size ends it). False when that would not be shorter than size, or when liblzma fails.
-bool LzmaEntry(const uint8_t* data, uint64_t size, Bytes& out);
+// size ends it). False when that would not be shorter than size (unless always), or when
+// liblzma fails.
+bool LzmaEntry(const uint8_t* data, uint64_t size, Bytes& out, bool always = false);
 
 // One LZMA stream fed piece by piece (a solid package's payload): Start, then Feed for every
 // piece and Finish once; each call appends what the encoder gives to out. False when liblzma

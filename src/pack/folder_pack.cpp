@@ -195,15 +195,20 @@ PackFailure WriteSolid(const FolderJob& job) {
   index.name = "payload.idx";
   DosDateTime(Newest(*job.entries), index.dosDate, index.dosTime);
   index.localExtra = {uint8_t(SolidMarkerId), uint8_t(SolidMarkerId >> 8), 4, 0, uint8_t(SolidFormatVersion), 0, 0, 0};
+  index.method = MethodLzma;
   index.crc = Crc(inner.localHeaders.data(), inner.localHeaders.size());
-  index.compressedSize = index.uncompressedSize = uint32_t(inner.localHeaders.size());
+  index.uncompressedSize = uint32_t(inner.localHeaders.size());
+  Bytes packedIndex;
+  if (!LzmaEntry(inner.localHeaders.data(), inner.localHeaders.size(), packedIndex, true))
+    return {job.dirName, "the LZMA encoder failed on the index (out of memory?)"};
+  index.compressedSize = uint32_t(packedIndex.size());
   ZipRecord payload;
   payload.name = "payload.zip";
   payload.method = MethodLzma;
   payload.dosDate = index.dosDate;
   payload.dosTime = index.dosTime;
   payload.uncompressedSize = uint32_t(innerOut.written);
-  if (!AddEntry(outer, index, inner.localHeaders.data(), inner.localHeaders.size()) || !BeginEntry(outer, payload))
+  if (!AddEntry(outer, index, packedIndex.data(), packedIndex.size()) || !BeginEntry(outer, payload))
     return OutputFailure(job, out, "package");
 
   // The payload's LZMA stream, from the staged archive.
@@ -270,9 +275,6 @@ std::string CheckSolidPayload(FileHandle f, const ArchiveFindings& found, bool n
   if (crc != found.payloadCrc) return "payload.zip: CRC-32 mismatch";
   const ArchiveFindings inner = CheckArchive(staged.get(), 0, ArchiveRole::Payload, needSetup);
   if (!inner.problem.empty()) return inner.problem;
-  Bytes index(found.indexSize);
-  if (FileSeek(f, found.indexPos) != found.indexPos || FileRead(f, index.data(), found.indexSize) != int32_t(found.indexSize))
-    return "the index cannot be read";
-  if (index != inner.headers) return "payload.idx does not hold the payload's local headers";
+  if (found.indexHeaders != inner.headers) return "payload.idx does not hold the payload's local headers";
   return "";
 }

@@ -200,28 +200,33 @@ inline std::string Join(const std::vector<std::string>& parts) {
   return records + directory + EndOfDirectory(count, directory.size(), records.size());
 }
 
+// An entry of data compressed as LZMA (a stream of literals alone: the stub's decoder reads it as
+// any other).
+inline ZipEntry Lzma(const char* name, const std::string& data) {
+  LzmaWriter writer;
+  for (char c : data) writer.Literal(uint8_t(c));
+  const Bytes header = writer.Header(1 << 20), stream = writer.Finish();
+  ZipEntry entry = Stored(name, data);
+  entry.method = 14;
+  entry.payload.assign(header.begin(), header.end());
+  entry.payload.append(stream.begin(), stream.end());
+  return entry;
+}
+
 // A solid package's archive of stored entries, laid out as zelvix-pack lays it out: payload.idx,
-// stored, marked, holding their local headers; then payload.zip, their archive as one LZMA stream
-// (of literals alone: the stub's decoder reads it as any other).
+// LZMA, marked, holding their local headers; then payload.zip, their archive, LZMA.
 inline std::string Solid(const std::vector<ZipEntry>& entries) {
-  const std::string inner = Zip(entries);
-  ZipEntry index = Stored("payload.idx");
+  std::string headers;
   for (const ZipEntry& e : entries) {
     const std::string record = Records({e});
-    index.data += record.substr(0, record.size() - e.data.size());
+    headers += record.substr(0, record.size() - e.data.size());
   }
+  ZipEntry index = Lzma("payload.idx", headers);
   PutLE(index.extra, 0x7A5A, 2);
   PutLE(index.extra, 4, 2);
-  PutLE(index.extra, 1, 2);  // format version 1
+  PutLE(index.extra, 2, 2);  // format version 2
   PutLE(index.extra, 0, 2);
-  LzmaWriter writer;
-  for (char c : inner) writer.Literal(uint8_t(c));
-  const Bytes header = writer.Header(1 << 20), stream = writer.Finish();
-  ZipEntry payload = Stored("payload.zip", inner);
-  payload.method = 14;
-  payload.payload.assign(header.begin(), header.end());
-  payload.payload.append(stream.begin(), stream.end());
-  return Zip({index, payload});
+  return Zip({index, Lzma("payload.zip", Zip(entries))});
 }
 
 // Whether zip is a solid package's archive (its first entry the index).

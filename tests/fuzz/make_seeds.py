@@ -4,8 +4,8 @@ corpus/inflate: raw deflate streams of zlib at several levels and strategies, an
 blocks; corpus/encrypted: entries of Info-ZIP `zip -P` archives in the target's input layout;
 corpus/lzma: method 14 entries of Python's raw LZMA1 (with the end marker) in the lzma target's
 input layout (choice byte, declared size, entry); corpus/package: lzma.zip, LZMA entries of
-zipfile, and solid.zip, a solid package's archive (a marked index of the inner archive's local
-headers, then the inner archive as one LZMA stream)."""
+zipfile, and solid.zip, a solid package's archive (a marked LZMA index of the inner archive's
+local headers, then the inner archive as one LZMA stream)."""
 import lzma
 import os
 import subprocess
@@ -86,18 +86,23 @@ def local_header(name, method, flags, crc, csize, usize, extra=b""):
             len(name).to_bytes(2, "little") + len(extra).to_bytes(2, "little") + name + extra)
 
 
+def lzma_data(data):
+    """Method 14 data: the LZMA header, then liblzma's raw stream, which ends with the marker."""
+    raw = lzma.compress(data, format=lzma.FORMAT_RAW, filters=[{"id": lzma.FILTER_LZMA1, "dict_size": 1 << 16}])
+    return bytes([9, 20, 5, 0, 93]) + (1 << 16).to_bytes(4, "little") + raw
+
+
 def solid_archive(files):
     headers, inner = b"", b""
     for name, data in files.items():
         h = local_header(name.encode(), 0, 0, zlib.crc32(data), len(data), len(data))
         headers += h
         inner += h + data
-    marker = (0x7A5A).to_bytes(2, "little") + (4).to_bytes(2, "little") + (1).to_bytes(2, "little") + bytes(2)
-    index = local_header(b"payload.idx", 0, 0, zlib.crc32(headers), len(headers), len(headers), marker) + headers
-    raw = lzma.compress(inner, format=lzma.FORMAT_RAW, filters=[{"id": lzma.FILTER_LZMA1, "dict_size": 1 << 16}])
-    data = bytes([9, 20, 5, 0, 93]) + (1 << 16).to_bytes(4, "little") + raw
-    # liblzma's raw encoder ends the stream with the marker: flag bit 1.
-    return index + local_header(b"payload.zip", 14, 2, zlib.crc32(inner), len(data), len(inner)) + data
+    marker = (0x7A5A).to_bytes(2, "little") + (4).to_bytes(2, "little") + (2).to_bytes(2, "little") + bytes(2)
+    index, payload = lzma_data(headers), lzma_data(inner)
+    # Both streams end with the marker: flag bit 1.
+    return (local_header(b"payload.idx", 14, 2, zlib.crc32(headers), len(index), len(headers), marker) + index +
+            local_header(b"payload.zip", 14, 2, zlib.crc32(inner), len(payload), len(inner)) + payload)
 
 
 if __name__ == "__main__":

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     IsSafeEntryName(name.data());
     if (!walk.endKnown) continue;  // never extracted; the walk ends after it
-    const bool solid = walk.indexEnd != 0;
+    const bool solid = InIndex(walk);
     if (solid && payload == nullptr) payload = new (payloadBlock) SolidPayload(package, walk.payload, walk.payloadPos);
     if (solid && !ReachEntry(*payload, walk)) continue;
     SeekArchive(package, walk.dataPos);

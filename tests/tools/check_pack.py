@@ -5,8 +5,8 @@ compares it with the folder: check_pack.py DUMP.zip FOLDER METHOD (solid, lzma, 
 Every file and empty folder must come back under its name (UTF-8, bit 11 when not ASCII) with
 its bytes, its modification time (extended-time field, MS-DOS fields in local time) and a
 method the mode allows; `7z t` must pass on the dump, `unzip -t` too unless LZMA is in it.
-A solid dump must hold payload.idx (stored, with the marker field) and payload.zip (LZMA, no
-end marker), and the index must be the inner archive's local headers, byte for byte.
+A solid dump must hold payload.idx (LZMA, with the marker field) and payload.zip (LZMA, no
+end marker), and the index must decode to the inner archive's local headers, byte for byte.
 Prints "ok", or what is wrong and exits with 1."""
 import io
 import os
@@ -101,10 +101,10 @@ def main():
         print("ok")
         return
     infos = archive.infolist()
-    if [(i.filename, i.compress_type) for i in infos] != [("payload.idx", 0), ("payload.zip", 14)]:
+    if [(i.filename, i.compress_type) for i in infos] != [("payload.idx", 14), ("payload.zip", 14)]:
         fail(f"solid entries {[(i.filename, i.compress_type) for i in infos]}")
     _, index_extra = local_header(data, infos[0].header_offset)
-    if extra_fields(index_extra).get(0x7A5A) != struct.pack("<HH", 1, 0):
+    if extra_fields(index_extra).get(0x7A5A) != struct.pack("<HH", 2, 0):
         fail(f"index marker field {index_extra!r}")
     if infos[1].flag_bits & 0x0B:
         fail(f"payload flags {infos[1].flag_bits:#x}")

@@ -796,14 +796,13 @@ TEST_F(PackTest, SolidArchivesFromElsewhereAreCheckedThroughTheirPayload) {
   EXPECT_EQ(ReadFile(dir + "/again.exe"), Concat(stubBytes, Block("001", ""), ReadFile(dir + "/tree.zip")));
   ExpectRefusal(Pack({"-o", dir + "/out.exe", stub, dir + "/bare.zip", "001"}), dir + "/bare.zip",
                 "no setup.exe stands at the top of the payload");
-  // The index's first name changed ("setup.exe" is not first in solid order: the first entry
-  // is the empty folder; its name starts 30 bytes into the index, whose data follow the
-  // index's own header: 30 bytes, "payload.idx", the 8-byte marker field).
+  // The index's LZMA data damaged (they follow the index's own header: 30 bytes, "payload.idx",
+  // the 8-byte marker field, then the 9 bytes of the LZMA header).
   Bytes changed = ReadFile(dir + "/tree.zip");
-  changed[30 + 11 + 8 + 30] ^= 0x20;
+  changed[30 + 11 + 8 + 9 + 20] ^= 0x20;
   WriteFile(dir + "/changed.zip", changed);
   ExpectRefusal(Pack({"-o", dir + "/out.exe", stub, dir + "/changed.zip"}), dir + "/changed.zip",
-                "payload.idx does not hold the payload's local headers");
+                "entry 'payload.idx' does not decode to local headers");
   // The payload's LZMA data damaged half-way.
   Bytes damaged = ReadFile(dir + "/tree.zip");
   damaged[damaged.size() / 2] ^= 0xFF;

@@ -53,9 +53,43 @@ std::string Timestamp(uint8_t flags, const std::string& times) {
 
 const std::string Central = LE32(ZipCentralHeaderSignature) + std::string(42, '\0');
 
+// The local headers of records (each a header, its name, extra field and data), without data.
+std::string HeadersOf(const std::vector<std::string>& records) {
+  std::string headers;
+  for (const std::string& r : records) {
+    const size_t fields = (uint8_t(r[26]) | uint8_t(r[27]) << 8) + (uint8_t(r[28]) | uint8_t(r[29]) << 8);
+    headers += r.substr(0, 30 + fields);
+  }
+  return headers;
+}
+
+// An LZMA entry (method 14, sizes in its header) of plain, without the last cut bytes of its
+// stream.
+std::string Lzma(const std::string& name, const std::string& plain, const std::string& extra = "", size_t cut = 0) {
+  LzmaWriter writer;
+  for (char c : plain) writer.Literal(uint8_t(c));
+  const Bytes header = writer.Header(1 << 16), stream = writer.Finish();
+  std::string data(header.begin(), header.end());
+  data.append(stream.begin(), stream.end() - cut);
+  const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(plain.data()), uInt(plain.size())));
+  return Header(0, uint32_t(data.size()), name, extra, -1, 14, crc).replace(22, 4, LE32(uint32_t(plain.size()))) + data;
+}
+
+// A solid package's archive: the marked index of the records' local headers (index, when a
+// test gives its own), then the records as one LZMA stream without its last cut bytes.
+std::string Solid(const std::vector<std::string>& records, const std::string& index = "", size_t cut = 0) {
+  std::string inner;
+  for (const std::string& r : records) inner += r;
+  const std::string marker = LE16(0x7A5A) + LE16(4) + LE16(2) + LE16(0);
+  return Lzma("payload.idx", index.empty() ? HeadersOf(records) : index, marker) + Lzma("payload.zip", inner, "", cut);
+}
+
 class WalkTest : public ::testing::Test {
 protected:
-  void SetUp() override { ResetExtractorState(); }
+  void SetUp() override {
+    ResetExtractorState();
+    EnsureCrcTable();  // a solid index is checked against its CRC-32 as the walk decodes it
+  }
   void TearDown() override {
     if (ArchiveHandle != NoFile) FileClose(ArchiveHandle);
     ArchiveHandle = NoFile;
@@ -74,6 +108,7 @@ protected:
   int Walk(int32_t offset, WalkStop& stop) {
     EntryWalk walk;
     EXPECT_TRUE(StartWalk(walk, ArchiveHandle, offset));
+    walk.entersIndex = true;
     int entries = 0;
     while (NextEntry(walk)) ++entries;
     stop = walk.stop;
@@ -110,7 +145,16 @@ TEST_F(WalkTest, StopsForTheRightReason) {
     int32_t at = 0;
   };
   const std::string entry = Header(0, 3, "e") + "abc";
+  const std::vector<std::string> records = {Stored("a.txt", "A"), Stored("b.txt", "B")};
+  const std::string index = HeadersOf(records), marker = LE16(0x7A5A) + LE16(4) + LE16(2) + LE16(0);
+  const std::string payload = Solid(records).substr(Lzma("payload.idx", index, marker).size());
   const Case cases[] = {
+      {"a solid index: its entries, then what follows the payload", Solid(records) + Central, 2, WalkStop::End},
+      {"a solid index whose stream is cut", Lzma("payload.idx", index, marker, 3) + payload, 0, WalkStop::CutHeader},
+      {"a solid index whose CRC-32 differs", Lzma("payload.idx", index, marker).replace(14, 4, LE32(7)) + payload, 0,
+       WalkStop::CutHeader},
+      {"a header running past the solid index's end", Solid(records, index.substr(0, index.size() - 1)), 1,
+       WalkStop::CutHeader},
       {"central directory first", Central, 0, WalkStop::End},
       {"bytes 0 0 0 'P' are no header", std::string(3, '\0') + "P" + std::string(26, '\0'), 0, WalkStop::End},
       {"file ends inside the fixed part", entry.substr(0, 29), 0, WalkStop::CutHeader},
@@ -194,33 +238,6 @@ std::string CentralOf(const std::string& records, size_t offset, uint32_t stated
   if (size >= 0) h.replace(20, 8, LE32(uint32_t(size)) + LE32(uint32_t(size)));
   const uint32_t nameLength = uint8_t(records[offset + 26]) | uint8_t(records[offset + 27]) << 8;
   return h + records.substr(offset + 30, nameLength) + extra;
-}
-
-// The local headers of records (each a header, its name, extra field and data), without data.
-std::string HeadersOf(const std::vector<std::string>& records) {
-  std::string headers;
-  for (const std::string& r : records) {
-    const size_t fields = (uint8_t(r[26]) | uint8_t(r[27]) << 8) + (uint8_t(r[28]) | uint8_t(r[29]) << 8);
-    headers += r.substr(0, 30 + fields);
-  }
-  return headers;
-}
-
-// A solid package's archive: the marked index of the records' local headers (index, when a
-// test gives its own), then the records as one LZMA stream without its last cut bytes.
-std::string Solid(const std::vector<std::string>& records, const std::string& index = "", size_t cut = 0) {
-  std::string inner;
-  for (const std::string& r : records) inner += r;
-  LzmaWriter writer;
-  for (char c : inner) writer.Literal(uint8_t(c));
-  const Bytes header = writer.Header(1 << 16), stream = writer.Finish();
-  std::string data(header.begin(), header.end());
-  data.append(stream.begin(), stream.end() - cut);
-  const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(inner.data()), uInt(inner.size())));
-  const std::string marker = LE16(0x7A5A) + LE16(4) + LE16(1) + LE16(0);
-  return Stored("payload.idx", index.empty() ? HeadersOf(records) : index, marker) +
-         Header(0, uint32_t(data.size()), "payload.zip", "", -1, 14, crc).replace(22, 4, LE32(uint32_t(inner.size()))) +
-         data;
 }
 
 // The end record of count central headers, size bytes, at offset.
