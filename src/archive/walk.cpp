@@ -8,6 +8,8 @@
 
 int32_t LastSeekPos;
 
+EntryWalk::~EntryWalk() { MemFree(index); }
+
 void SeekArchive(FileHandle file, int32_t position) {
   LastSeekPos = FileSeek(file, position);
 }

@@ -61,7 +61,7 @@ struct EntryWalk {
   bool indexListed = false;  // the central directory lists the index and its payload
 
   EntryWalk() = default;
-  ~EntryWalk() { MemFree(index); }
+  ~EntryWalk();  // releases the decoded index
   EntryWalk(const EntryWalk&) = delete;
   EntryWalk& operator=(const EntryWalk&) = delete;
 };
