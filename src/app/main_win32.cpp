@@ -55,8 +55,9 @@ char PrivateDir[ExtractDirSize];
 // too long); false, nothing proposed, for a -d directory that cannot be made absolute within
 // ExtractDir: the user's own choice is never replaced.
 bool ProposeExtractDir() {
-  MemBlock block(ExtractDirSize);
+  MemBlock block(2 * ExtractDirSize);
   char* path = reinterpret_cast<char*>(block.get());
+  char* extPath = path + ExtractDirSize;
   const uint32_t size = ExtractDirSize;
   path[0] = 0;
   if (Switches.directory[0] != 0) {
@@ -68,8 +69,6 @@ bool ProposeExtractDir() {
   } else {
     // Environment variables in the extract path (%ProgramFiles%, %LOCALAPPDATA%, ...) as the
     // system expands them: an unknown one stays as written.
-    MemBlock expandedBlock(ExtractDirSize);
-    char* extPath = reinterpret_cast<char*>(expandedBlock.get());
     const DWORD units = ExpandEnvironmentStringsW(Wide(OptExtractPath), WideResult, WideUnits);
     if (units != 0 && units <= WideUnits) ToUtf8(WideResult, -1, extPath, size);
     else StrCopy(extPath, OptExtractPath, size);
@@ -92,7 +91,7 @@ bool ProposeExtractDir() {
     }
   }
   if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return true;
-  if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+  GetCurrentDirOrDot(ExtractDir, ExtractDirSize);
   return true;
 }
 

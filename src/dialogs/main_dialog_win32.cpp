@@ -45,7 +45,7 @@ static bool OnExit(HWND window) {
 static bool OnExtract(HWND window) {
   GetItemText(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
   if (ExtractDir[0] == 0) {
-    if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+    GetCurrentDirOrDot(ExtractDir, ExtractDirSize);
     SetItemText(window, IDC_PATH_EDIT, ExtractDir);
   }
   ExtractionRun(window, false);

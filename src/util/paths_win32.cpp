@@ -44,6 +44,10 @@ bool GetCurrentDir(char* dest, uint32_t size) {
   return TakeResult(GetCurrentDirectoryW(WideUnits, WideResult), dest, size);
 }
 
+void GetCurrentDirOrDot(char* dest, uint32_t size) {
+  if (!GetCurrentDir(dest, size)) StrCopy(dest, ".", size);
+}
+
 bool SetCurrentDir(const char* path) { return SetCurrentDirectoryW(Wide(path)) != 0; }
 
 bool MakeAbsolute(char* path, uint32_t size) {
