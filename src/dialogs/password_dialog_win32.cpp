@@ -15,7 +15,7 @@ INT_PTR CALLBACK PwdDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     SendDlgItemMessageA(window, IDC_PASSWORD, EM_LIMITTEXT, PasswordSize - 1, 0);
     SetFocus(GetDlgItem(window, IDC_PASSWORD));
   } else if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-    GetDlgItemTextW(window, IDC_PASSWORD, WideResult, PasswordSize);
+    GetWindowTextW(GetDlgItem(window, IDC_PASSWORD), WideResult, PasswordSize);
     ToUtf8(WideResult, -1, Typed->utf8, PasswordSize);
     ToAnsi(Typed->utf8, Typed->ansi, PasswordSize);
     EndDialog(window, 1);
