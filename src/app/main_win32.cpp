@@ -22,15 +22,16 @@ extern "C" __attribute__((section(".zelvix.mark"), used)) const char ZelvixStubM
 char OwnPath[OwnPathSize];
 char CommandLine[CommandLineSize];
 
-static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
-static const char SwitchesText[] =
+// Literals, not arrays: the compiler aligns an array of this size to 32 bytes, a literal to one.
+static const char* const UsageCaption = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
+static const char* const SwitchesText =
     "-s\tsilent: no window, only the exit code\r"
     "-d DIR\textract into DIR\r"
     "-p PASSWORD\ttry this password first\r"
     "-z\talso write the archive to <package>_.zip\r"
     "-- ARGS\tgive ARGS to setup.exe\r\r"
     "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 not all extracted.";
-static const char UsageText[] =
+static const char* const UsageText =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
 
 // Packages are run from download folders: a DLL planted beside them must never be loaded.
