@@ -1,6 +1,7 @@
 // Existence tests, directory calls, the temporary directory and private folders of Windows
 // (see paths.h).
 #include <windows.h>
+#include <cstring>
 #include "util/paths.h"
 #include "util/strings.h"
 #include "util/wide_win32.h"
@@ -75,13 +76,13 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
   static const char Prefix[] = "zelvix-";
   GetTempDirectory(dest, size);
   const uint32_t base = ZStrLength(dest);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    if (base == 0 || base + sizeof Prefix + RandomDigits > size) break;
-    char* p = dest + base;
-    for (char c : Prefix) *p++ = c;
-    if (!AppendRandomDigits(p - 1)) break;
-    if (MakeDirectory(dest)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (base != 0 && base + sizeof Prefix + RandomDigits <= size) {
+    // The prefix once; each attempt draws the digits after it again.
+    std::memcpy(dest + base, Prefix, sizeof Prefix);
+    for (int attempt = 0; attempt < 16 && AppendRandomDigits(dest + base + sizeof Prefix - 1); ++attempt) {
+      if (MakeDirectory(dest)) return true;
+      if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
   }
   dest[0] = 0;  // never the temporary directory itself
   return false;
