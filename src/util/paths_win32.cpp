@@ -14,7 +14,7 @@ bool PathExists(char* buffer) {
   if (search[end - 1] == '\\') {
     // The path without its backslash (a drive's root keeps it), then "*.*".
     if (search[end - 2] != ':') --end;
-    search[end] = '*', search[end + 1] = '.', search[end + 2] = '*', search[end + 3] = 0;
+    std::memcpy(search + end, L"*.*", sizeof L"*.*");
   } else {
     SlashesToBackslashes(buffer);
   }
@@ -100,7 +100,7 @@ void RemoveDirectoryTree(const char* dir) {
   WIN32_FIND_DATAW found;
   for (;;) {
     bool down = false;
-    path[length] = '\\', path[length + 1] = '*', path[length + 2] = 0;
+    std::memcpy(path + length, L"\\*", sizeof L"\\*");
     const HANDLE search = FindFirstFileW(path, &found);
     if (search != INVALID_HANDLE_VALUE) {
       do {
