@@ -188,8 +188,6 @@ void End(bool hasPaths) {
 void ExtractionRun(HWND dialog, bool ListOnly) {
   W.dialog = dialog;
   W.list = GetDlgItem(dialog, IDC_LIST);
-  W.itemOfEntry = nullptr;
-  W.itemCount = 0;
   GetWindowTextW(dialog, W.caption, 64);
   W.archiveBytes = int32_t(GetFileSize(reinterpret_cast<HANDLE>(ArchiveHandle), nullptr)) - ArchiveOffset;
   const RunUi ui{
@@ -211,4 +209,5 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
   RunInProgress = false;
   MemFree(W.itemOfEntry);
   W.itemOfEntry = nullptr;
+  W.itemCount = 0;
 }
