@@ -99,7 +99,7 @@ bool ProposeExtractDir() {
 // Closes the package file however the run below it ends.
 struct StartupResources {
   ~StartupResources() {
-    if (!CloseHandle(reinterpret_cast<HANDLE>(ArchiveHandle)))
+    if (!FileClose(ArchiveHandle))
       ShowMessage("Error closing file", "Error", MB_OK | MB_ICONHAND);
   }
 };
@@ -150,7 +150,7 @@ static void LeavePrivateDir(bool installer) {
   SetCurrentDir(PrivateDir);
   *name = first;
   if (installer) RemoveDirectoryTree(PrivateDir);
-  else RemoveDirectoryW(WidePath(PrivateDir));
+  else RemoveEmptyDirectory(PrivateDir);
 }
 
 // With the package file open: builds a package, explains the usage or the switches, or
