@@ -73,9 +73,9 @@ bool ProposeExtractDir() {
     const DWORD units = ExpandEnvironmentStringsW(Wide(OptExtractPath), WideResult, WideUnits);
     if (units != 0 && units <= WideUnits) ToUtf8(WideResult, -1, extPath, size);
     else StrCopy(extPath, OptExtractPath, size);
-    bool hasBackslash = false;
-    for (const char* p = extPath; *p != 0; ++p) hasBackslash |= *p == '\\';
-    if (hasBackslash) {
+    const char* backslash = extPath;
+    while (*backslash != 0 && *backslash != '\\') ++backslash;
+    if (*backslash != 0) {
       StrCopy(path, extPath, size);
     } else {
       GetCurrentDir(path, size);
