@@ -205,7 +205,8 @@ void ExtractionRun(HWND dialog, bool ListOnly) {
   W.itemCount = 0;
 }
 
-const RunUi DialogUi{
+// Its natural alignment, stated: an object of this size would otherwise get 32 bytes.
+alignas(4) const RunUi DialogUi{
     .begin = Begin,
     .storedPaths = StoredPaths,
     .addItem = AddItem,
