@@ -156,12 +156,14 @@ static void LeavePrivateDir(bool installer) {
 // With the package file open: builds a package, explains the usage or the switches, or
 // extracts (extractor := true). Returns the exit code of what it did. Not inlined: in its
 // caller each of its ends would get a copy of the file's closing.
-__attribute__((noinline)) static uint32_t RunPackage(const char* argument1, bool& extractor) {
+__attribute__((noinline)) static uint32_t RunPackage(bool& extractor) {
   uint32_t exitCode = 0;
   BuildCrcTable();
   ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
   if (ArchiveOffset == 0) {
     // A bare stub builds from a ZIP name; given only a package's switches, it explains itself.
+    char argument1[ArgumentSize];
+    GetCommandArgument(CommandLine, 1, argument1, sizeof argument1);
     if (argument1[0] != 0 && !IsPackageSwitch(argument1)) exitCode = BuildPackage();
     else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
   } else if (Switches.help) {
@@ -190,8 +192,6 @@ uint32_t RunProgram() {
   const DWORD ownLength = GetModuleFileNameW(nullptr, WideResult, WideUnits);
   ToUtf8(WideResult, ownLength < WideUnits ? int(ownLength) : 0, OwnPath, sizeof OwnPath);
   ToUtf8(GetCommandLineW(), -1, CommandLine, sizeof CommandLine);
-  char argument1[ArgumentSize];
-  GetCommandArgument(CommandLine, 1, argument1, sizeof argument1);
   ReadPackageSwitches(CommandLine);
   QuietMessages = Switches.silent;
 
@@ -206,7 +206,7 @@ uint32_t RunProgram() {
   uint32_t exitCode;
   {
     StartupResources resources;
-    exitCode = RunPackage(argument1, extractor);
+    exitCode = RunPackage(extractor);
   }
   if (!extractor) return exitCode;
   // 2 when the last extraction left entries not written and verified, 1223 when the user
