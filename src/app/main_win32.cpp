@@ -117,7 +117,7 @@ static uint32_t RunSetup(bool installer) {
   const uint32_t size = ZStrLength(ExtractDir) + ZStrLength(Switches.setupArguments) + 16;
   MemBlock command(size);
   char* line = reinterpret_cast<char*>(command.get());
-  StrCopy(line, "\"", size);
+  line[0] = '"', line[1] = 0;
   StrAppend(line, ExtractDir, size);
   StrAppend(line, "setup.exe\" ", size);
   StrAppend(line, Switches.setupArguments, size);
