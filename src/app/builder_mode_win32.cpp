@@ -11,8 +11,9 @@
 #include "util/paths.h"
 #include "util/wide_win32.h"
 
-static const char ExtPathTooLongCaption[] = "Extract path too long...";
-static const char ExtPathTooLongText[] =
+// Literals, not arrays: the compiler aligns an array of this size to 32 bytes, a literal to one.
+static const char* const ExtPathTooLongCaption = "Extract path too long...";
+static const char* const ExtPathTooLongText =
     "The extract path has more than 243 characters. No package was written.";
 
 uint32_t BuildPackage() {

@@ -28,9 +28,15 @@ bool GetCommandArgument(const char* commandLine, int index, char* dest, uint32_t
   return false;
 }
 
-// Whether argument is the switch letter in its '-' or '/' form, in either case.
-static bool IsSwitch(const char* argument, char letter) {
-  return (argument[0] == '-' || argument[0] == '/') && (argument[1] | 0x20) == letter && argument[2] == 0;
+// Which switch argument is: its letter in lower case ('s', 'd', 'p', 'h' or '?', each in its
+// '-' or '/' form, in either case), 'z' for "-z" and '-' for "--", exactly as written; 0 when it
+// is none of them.
+static char SwitchLetter(const char* argument) {
+  if (argument[0] == '-' && (argument[1] == 'z' || argument[1] == '-') && argument[2] == 0) return argument[1];
+  if (argument[0] != '-' && argument[0] != '/') return 0;
+  for (const char* letter = "sdph?"; *letter != 0; ++letter)
+    if ((argument[1] | 0x20) == *letter && argument[2] == 0) return *letter;
+  return 0;
 }
 
 PackageSwitches Switches;
@@ -45,16 +51,16 @@ void ReadPackageSwitches(const char* commandLine) {
   const char* p = commandLine;
   NextArgument(p, argument, sizeof argument);  // the program name
   while (NextArgument(p, argument, sizeof argument)) {
-    if (StrEqual(argument, "--")) {
+    const char letter = SwitchLetter(argument);
+    if (letter == '-') {
       while (IsBlank(*p)) ++p;
       out.setupArguments = p;
       return;
     }
-    if (IsSwitch(argument, 's')) out.silent = true;
-    else if (IsSwitch(argument, 'h') || IsSwitch(argument, '?')) out.help = true;
-    else if (argument[0] == '-' && argument[1] == 'z' && argument[2] == 0) out.dump = true;
-    else if (IsSwitch(argument, 'd') || IsSwitch(argument, 'p')) {
-      const char letter = char(argument[1] | 0x20);
+    if (letter == 's') out.silent = true;
+    else if (letter == 'h' || letter == '?') out.help = true;
+    else if (letter == 'z') out.dump = true;
+    else if (letter == 'd' || letter == 'p') {
       bool cut = false;
       if (letter == 'd') NextArgument(p, out.directory, sizeof out.directory, &cut);
       else NextArgument(p, out.password, sizeof out.password, &cut);
@@ -63,8 +69,4 @@ void ReadPackageSwitches(const char* commandLine) {
   }
 }
 
-bool IsPackageSwitch(const char* argument) {
-  for (const char* letter = "sdph?"; *letter != 0; ++letter)
-    if (IsSwitch(argument, *letter)) return true;
-  return StrEqual(argument, "-z") || StrEqual(argument, "--");
-}
+bool IsPackageSwitch(const char* argument) { return SwitchLetter(argument) != 0; }

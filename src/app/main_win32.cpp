@@ -22,15 +22,16 @@ extern "C" __attribute__((section(".zelvix.mark"), used)) const char ZelvixStubM
 char OwnPath[OwnPathSize];
 char CommandLine[CommandLineSize];
 
-static const char UsageCaption[] = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
-static const char SwitchesText[] =
+// Literals, not arrays: the compiler aligns an array of this size to 32 bytes, a literal to one.
+static const char* const UsageCaption = " Zelvix  ver.0.80  [ a.start a.close r.setup t.dir ] ";
+static const char* const SwitchesText =
     "-s\tsilent: no window, only the exit code\r"
     "-d DIR\textract into DIR\r"
     "-p PASSWORD\ttry this password first\r"
     "-z\talso write the archive to <package>_.zip\r"
     "-- ARGS\tgive ARGS to setup.exe\r\r"
     "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 not all extracted.";
-static const char UsageText[] =
+static const char* const UsageText =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
 
 // Packages are run from download folders: a DLL planted beside them must never be loaded.
@@ -55,8 +56,9 @@ char PrivateDir[ExtractDirSize];
 // too long); false, nothing proposed, for a -d directory that cannot be made absolute within
 // ExtractDir: the user's own choice is never replaced.
 bool ProposeExtractDir() {
-  MemBlock block(ExtractDirSize);
+  MemBlock block(2 * ExtractDirSize);
   char* path = reinterpret_cast<char*>(block.get());
+  char* extPath = path + ExtractDirSize;
   const uint32_t size = ExtractDirSize;
   path[0] = 0;
   if (Switches.directory[0] != 0) {
@@ -68,14 +70,12 @@ bool ProposeExtractDir() {
   } else {
     // Environment variables in the extract path (%ProgramFiles%, %LOCALAPPDATA%, ...) as the
     // system expands them: an unknown one stays as written.
-    MemBlock expandedBlock(ExtractDirSize);
-    char* extPath = reinterpret_cast<char*>(expandedBlock.get());
     const DWORD units = ExpandEnvironmentStringsW(Wide(OptExtractPath), WideResult, WideUnits);
     if (units != 0 && units <= WideUnits) ToUtf8(WideResult, -1, extPath, size);
     else StrCopy(extPath, OptExtractPath, size);
-    bool hasBackslash = false;
-    for (const char* p = extPath; *p != 0; ++p) hasBackslash |= *p == '\\';
-    if (hasBackslash) {
+    const char* backslash = extPath;
+    while (*backslash != 0 && *backslash != '\\') ++backslash;
+    if (*backslash != 0) {
       StrCopy(path, extPath, size);
     } else {
       GetCurrentDir(path, size);
@@ -92,14 +92,14 @@ bool ProposeExtractDir() {
     }
   }
   if (path[0] != 0 && StrCopy(ExtractDir, path, ExtractDirSize)) return true;
-  if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+  GetCurrentDirOrDot(ExtractDir, ExtractDirSize);
   return true;
 }
 
 // Closes the package file however the run below it ends.
 struct StartupResources {
   ~StartupResources() {
-    if (!CloseHandle(reinterpret_cast<HANDLE>(ArchiveHandle)))
+    if (!FileClose(ArchiveHandle))
       ShowMessage("Error closing file", "Error", MB_OK | MB_ICONHAND);
   }
 };
@@ -117,7 +117,7 @@ static uint32_t RunSetup(bool installer) {
   const uint32_t size = ZStrLength(ExtractDir) + ZStrLength(Switches.setupArguments) + 16;
   MemBlock command(size);
   char* line = reinterpret_cast<char*>(command.get());
-  StrCopy(line, "\"", size);
+  line[0] = '"', line[1] = 0;
   StrAppend(line, ExtractDir, size);
   StrAppend(line, "setup.exe\" ", size);
   StrAppend(line, Switches.setupArguments, size);
@@ -150,18 +150,20 @@ static void LeavePrivateDir(bool installer) {
   SetCurrentDir(PrivateDir);
   *name = first;
   if (installer) RemoveDirectoryTree(PrivateDir);
-  else RemoveDirectoryW(WidePath(PrivateDir));
+  else RemoveEmptyDirectory(PrivateDir);
 }
 
 // With the package file open: builds a package, explains the usage or the switches, or
 // extracts (extractor := true). Returns the exit code of what it did. Not inlined: in its
 // caller each of its ends would get a copy of the file's closing.
-__attribute__((noinline)) static uint32_t RunPackage(const char* argument1, bool& extractor) {
+__attribute__((noinline)) static uint32_t RunPackage(bool& extractor) {
   uint32_t exitCode = 0;
   BuildCrcTable();
   ArchiveOffset = LocateArchive(OwnPath, Switches.dump);
   if (ArchiveOffset == 0) {
     // A bare stub builds from a ZIP name; given only a package's switches, it explains itself.
+    char argument1[ArgumentSize];
+    GetCommandArgument(CommandLine, 1, argument1, sizeof argument1);
     if (argument1[0] != 0 && !IsPackageSwitch(argument1)) exitCode = BuildPackage();
     else ShowMessage(UsageText, UsageCaption, MB_OK | MB_ICONEXCLAMATION);
   } else if (Switches.help) {
@@ -190,8 +192,6 @@ uint32_t RunProgram() {
   const DWORD ownLength = GetModuleFileNameW(nullptr, WideResult, WideUnits);
   ToUtf8(WideResult, ownLength < WideUnits ? int(ownLength) : 0, OwnPath, sizeof OwnPath);
   ToUtf8(GetCommandLineW(), -1, CommandLine, sizeof CommandLine);
-  char argument1[ArgumentSize];
-  GetCommandArgument(CommandLine, 1, argument1, sizeof argument1);
   ReadPackageSwitches(CommandLine);
   QuietMessages = Switches.silent;
 
@@ -206,7 +206,7 @@ uint32_t RunProgram() {
   uint32_t exitCode;
   {
     StartupResources resources;
-    exitCode = RunPackage(argument1, extractor);
+    exitCode = RunPackage(extractor);
   }
   if (!extractor) return exitCode;
   // 2 when the last extraction left entries not written and verified, 1223 when the user

@@ -4,21 +4,22 @@
 #include "resource.h"
 #include "util/strings.h"
 
+// The question on screen, from the dialog's initial parameter (one at a time: the run asks it).
+static OverwriteQuestion* Question;
+
 INT_PTR CALLBACK FileExistDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    Question = reinterpret_cast<OverwriteQuestion*>(lParam);
     CenterWindow(window);
-    const auto& question = *reinterpret_cast<const OverwriteQuestion*>(lParam);
     char text[FileNameSize + 32];
-    StrCopy(text, question.fileName, sizeof text);
+    StrCopy(text, Question->fileName, sizeof text);
     StrAppend(text, "...already exists, overwrite?", sizeof text);
     SetItemText(window, IDC_QUESTION, text);
     return 0;
   }
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-    auto& question = *reinterpret_cast<OverwriteQuestion*>(GetWindowLongPtrW(window, DWLP_USER));
     const bool yes = LOWORD(wParam) == IDOK;
-    question.reply = {yes, SendDlgItemMessageA(window, IDC_DONT_ASK, BM_GETCHECK, 0, 0) == BST_CHECKED};
+    Question->reply = {yes, SendDlgItemMessageA(window, IDC_DONT_ASK, BM_GETCHECK, 0, 0) == BST_CHECKED};
     EndDialog(window, yes ? IDOK : IDCANCEL);  // the button's own id
     return 1;
   }

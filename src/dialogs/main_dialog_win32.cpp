@@ -15,6 +15,12 @@ static void SelectAll(HWND window, BOOL select) {
   SendDlgItemMessageA(window, IDC_LIST, LB_SETSEL, select, -1);
 }
 
+// Lists the archive's entries, every item selected.
+static void ListEntries(HWND window) {
+  ExtractionRun(window, true);
+  SelectAll(window, TRUE);
+}
+
 static void OnInitDialog(HWND window) {
   CenterWindow(window);
   SetClassLongA(window, GCL_HICON, LONG(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleInstance, MAIN_ICON))));
@@ -24,8 +30,7 @@ static void OnInitDialog(HWND window) {
   SendDlgItemMessageA(window, IDC_OVERWRITE, BM_SETCHECK, BST_CHECKED, 0);
   OverwriteMode = OverwriteAlways;
   SendDlgItemMessageA(window, IDC_STORED_PATHS, BM_SETCHECK, BST_CHECKED, 0);
-  ExtractionRun(window, true);
-  SelectAll(window, TRUE);
+  ListEntries(window);
   if (OptAutoStart) {
     ExtractionRun(window, false);
     // Ended while it initialises, the dialog is never shown: the dialog manager looks at the
@@ -45,7 +50,7 @@ static bool OnExit(HWND window) {
 static bool OnExtract(HWND window) {
   GetItemText(window, IDC_PATH_EDIT, ExtractDir, ExtractDirSize);
   if (ExtractDir[0] == 0) {
-    if (!GetCurrentDir(ExtractDir, ExtractDirSize)) StrCopy(ExtractDir, ".", ExtractDirSize);
+    GetCurrentDirOrDot(ExtractDir, ExtractDirSize);
     SetItemText(window, IDC_PATH_EDIT, ExtractDir);
   }
   ExtractionRun(window, false);
@@ -75,8 +80,7 @@ static INT_PTR OnCommand(HWND window, int id) {
     case IDC_ALL: SelectAll(window, TRUE); break;
     case IDC_NONE: SelectAll(window, FALSE); break;
     case IDC_STORED_PATHS:
-      ExtractionRun(window, true);
-      SelectAll(window, TRUE);
+      ListEntries(window);
       if (ExitRequested) return OnExit(window);
       break;
     case IDC_OVERWRITE: OverwriteMode = OverwriteAlways; break;

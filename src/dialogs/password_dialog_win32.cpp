@@ -5,17 +5,19 @@
 #include "resource.h"
 #include "util/wide_win32.h"
 
+// What the dialog on screen fills in, from its initial parameter (one at a time: the run asks).
+static TypedPassword* Typed;
+
 INT_PTR CALLBACK PwdDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    Typed = reinterpret_cast<TypedPassword*>(lParam);
     CenterWindow(window);
     SendDlgItemMessageA(window, IDC_PASSWORD, EM_LIMITTEXT, PasswordSize - 1, 0);
     SetFocus(GetDlgItem(window, IDC_PASSWORD));
   } else if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-    auto& typed = *reinterpret_cast<TypedPassword*>(GetWindowLongPtrW(window, DWLP_USER));
-    GetDlgItemTextW(window, IDC_PASSWORD, WideResult, PasswordSize);
-    ToUtf8(WideResult, -1, typed.utf8, PasswordSize);
-    ToAnsi(typed.utf8, typed.ansi, PasswordSize);
+    GetWindowTextW(GetDlgItem(window, IDC_PASSWORD), WideResult, PasswordSize);
+    ToUtf8(WideResult, -1, Typed->utf8, PasswordSize);
+    ToAnsi(Typed->utf8, Typed->ansi, PasswordSize);
     EndDialog(window, 1);
   }
   return 0;

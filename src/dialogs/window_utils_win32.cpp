@@ -10,11 +10,12 @@ void CenterWindow(HWND window) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-void SetItemText(HWND window, int id, const char* text) { SetDlgItemTextW(window, id, Wide(text)); }
+// Through the control's own window: SetWindowTextW and GetWindowTextW are imported anyway.
+void SetItemText(HWND window, int id, const char* text) { SetWindowTextW(GetDlgItem(window, id), Wide(text)); }
 
 void GetItemText(HWND window, int id, char* dest, uint32_t size) {
   WideResult[0] = 0;
-  GetDlgItemTextW(window, id, WideResult, int(WideUnits));
+  GetWindowTextW(GetDlgItem(window, id), WideResult, int(WideUnits));
   ToUtf8(WideResult, -1, dest, size);
 }
 

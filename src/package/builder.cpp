@@ -1,6 +1,7 @@
 // Package builder, portable part (see builder.h): the package name rule, the 32 KB copy loop and
 // the package layout. Called by the stub's BuildPackage and by zelvix-pack.
 #include "package/builder.h"
+#include <cstring>
 #include "package/options_block.h"
 #include "util/memory.h"
 #include "util/strings.h"
@@ -13,10 +14,7 @@ bool MakePackageName(const char* zipName, char* dest, uint32_t size) {
     return false;
   }
   for (uint32_t i = 0; i < keep; ++i) dest[i] = zipName[i];
-  dest[keep] = 'e';
-  dest[keep + 1] = 'x';
-  dest[keep + 2] = 'e';
-  dest[keep + 3] = 0;
+  std::memcpy(dest + keep, "exe", PackageNameExtra + 1);
   return true;
 }
 

@@ -1,5 +1,6 @@
 // Options block compose and read (see options_block.h).
 #include "package/options_block.h"
+#include <cstring>
 #include "util/strings.h"
 
 bool OptAutoStart;
@@ -14,19 +15,13 @@ void ResetPackageOptions() {
 }
 
 bool ComposeOptionsBlock(const char* options, const char* extPath, uint8_t* block) {
-  if (ZStrLength(extPath) > MaxExtPathLength) return false;
+  const uint32_t length = ZStrLength(extPath);
+  if (length > MaxExtPathLength) return false;
   for (uint32_t i = 0; i < OptionsBlockSize; ++i) block[i] = 0;
-  const char prefix[] = "OPTIONS=";
-  uint32_t at = 0;
-  for (; prefix[at] != 0; ++at) block[at] = uint8_t(prefix[at]);
-  // Missing flag characters are '0'; characters past the fourth are dropped.
-  bool ended = false;
-  for (uint32_t i = 0; i < 4; ++i) {
-    if (!ended && options[i] == 0) ended = true;
-    block[at++] = uint8_t(ended ? '0' : options[i]);
-  }
-  block[at++] = ' ';
-  for (uint32_t i = 0; extPath[i] != 0; ++i) block[at++] = uint8_t(extPath[i]);
+  // Missing flag characters stay '0'; characters past the fourth are dropped.
+  std::memcpy(block, "OPTIONS=0000 ", ExtPathOffset);
+  for (uint32_t i = 8; i < 12 && *options != 0; ++i) block[i] = uint8_t(*options++);
+  std::memcpy(block + ExtPathOffset, extPath, length);
   return true;
 }
 

@@ -2,19 +2,22 @@
 #include "util/fatal.h"
 #include "util/file_io.h"
 
+// Copies text to at, without its zero; returns where it ended.
+static char* Put(char* at, const char* text) {
+  while (*text != 0) *at++ = *text++;
+  return at;
+}
+
 void FormatRuntimeError(char* text, uint32_t code, uint32_t place) {
   char digits[10];
   int count = 0;
   do { digits[count++] = char('0' + code % 10); code /= 10; } while (code != 0);
-  const char head[] = "Runtime error ";
-  int at = 0;
-  for (; head[at] != 0; ++at) text[at] = head[at];
-  for (int pad = count; pad < 3; ++pad) text[at++] = ' ';  // right-aligned in the blanks
-  while (count > 0) text[at++] = digits[--count];
-  const char middle[] = " at ";
-  for (int i = 0; middle[i] != 0; ++i) text[at++] = middle[i];
-  for (int shift = 28; shift >= 0; shift -= 4) text[at++] = "0123456789ABCDEF"[(place >> shift) & 0xF];
-  text[at] = 0;
+  char* at = Put(text, "Runtime error ");
+  for (int pad = count; pad < 3; ++pad) *at++ = ' ';  // right-aligned in the blanks
+  while (count > 0) *at++ = digits[--count];
+  at = Put(at, " at ");
+  for (int shift = 28; shift >= 0; shift -= 4) *at++ = "0123456789ABCDEF"[(place >> shift) & 0xF];
+  *at = 0;
 }
 
 [[noreturn]] void FatalFileError() {

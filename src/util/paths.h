@@ -26,6 +26,8 @@ bool ForceDirectories(const char* dir);
 void GetTempDirectory(char* dest, uint32_t size);
 // The current directory; false, dest "", when it cannot be had or does not fit. Windows only.
 bool GetCurrentDir(char* dest, uint32_t size);
+// The current directory, or "." when it cannot be had or does not fit. Windows only.
+void GetCurrentDirOrDot(char* dest, uint32_t size);
 // Makes the current directory; false when the system refuses. Windows only.
 bool SetCurrentDir(const char* path);
 

@@ -1,6 +1,7 @@
 // Existence tests, directory calls, the temporary directory and private folders of Windows
 // (see paths.h).
 #include <windows.h>
+#include <cstring>
 #include "util/paths.h"
 #include "util/strings.h"
 #include "util/wide_win32.h"
@@ -13,7 +14,7 @@ bool PathExists(char* buffer) {
   if (search[end - 1] == '\\') {
     // The path without its backslash (a drive's root keeps it), then "*.*".
     if (search[end - 2] != ':') --end;
-    search[end] = '*', search[end + 1] = '.', search[end + 2] = '*', search[end + 3] = 0;
+    std::memcpy(search + end, L"*.*", sizeof L"*.*");
   } else {
     SlashesToBackslashes(buffer);
   }
@@ -44,6 +45,10 @@ bool GetCurrentDir(char* dest, uint32_t size) {
   return TakeResult(GetCurrentDirectoryW(WideUnits, WideResult), dest, size);
 }
 
+void GetCurrentDirOrDot(char* dest, uint32_t size) {
+  if (!GetCurrentDir(dest, size)) StrCopy(dest, ".", size);
+}
+
 bool SetCurrentDir(const char* path) { return SetCurrentDirectoryW(Wide(path)) != 0; }
 
 bool MakeAbsolute(char* path, uint32_t size) {
@@ -71,13 +76,13 @@ bool MakePrivateTempDirectory(char* dest, uint32_t size) {
   static const char Prefix[] = "zelvix-";
   GetTempDirectory(dest, size);
   const uint32_t base = ZStrLength(dest);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    if (base == 0 || base + sizeof Prefix + RandomDigits > size) break;
-    char* p = dest + base;
-    for (char c : Prefix) *p++ = c;
-    if (!AppendRandomDigits(p - 1)) break;
-    if (MakeDirectory(dest)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (base != 0 && base + sizeof Prefix + RandomDigits <= size) {
+    // The prefix once; each attempt draws the digits after it again.
+    std::memcpy(dest + base, Prefix, sizeof Prefix);
+    for (int attempt = 0; attempt < 16 && AppendRandomDigits(dest + base + sizeof Prefix - 1); ++attempt) {
+      if (MakeDirectory(dest)) return true;
+      if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
   }
   dest[0] = 0;  // never the temporary directory itself
   return false;
@@ -95,7 +100,7 @@ void RemoveDirectoryTree(const char* dir) {
   WIN32_FIND_DATAW found;
   for (;;) {
     bool down = false;
-    path[length] = '\\', path[length + 1] = '*', path[length + 2] = 0;
+    std::memcpy(path + length, L"\\*", sizeof L"\\*");
     const HANDLE search = FindFirstFileW(path, &found);
     if (search != INVALID_HANDLE_VALUE) {
       do {
