@@ -56,12 +56,12 @@ struct Run {
   bool anySelected = false; // extraction runs: some item was selected at the start
   bool unsupportedSaid = false;  // "Unsupported compression method" was shown in this run
   bool namelessSaid = false;     // an entry without a name was met (and said) in this run
+  bool nameDecoded = false;      // entryName holds the whole name
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   int32_t item = -1;        // the item of the entry last searched for; the next search starts after it
   const EntryInput* input = nullptr;  // the entry being decoded, for KeepAlive
   SolidPayload* payload = nullptr;    // a solid package's, in an extraction run
   EntryWalk walk;
-  bool nameDecoded = false;  // entryName holds the whole name
   char entryName[NameBufferSize];
   char targetPath[TargetPathSize];
   char directory[TargetPathSize];
