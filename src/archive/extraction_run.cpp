@@ -373,19 +373,20 @@ PasswordResult SettlePassword(FileHandle file, const LocalFileHeader& header, Ty
   if (FileRead(file, headerBuffer, EncryptionHeaderSize) != int32_t(EncryptionHeaderSize)) return PasswordResult::CutShort;
   for (uint32_t i = 0; i < EncryptionHeaderSize; ++i) headerBuffer[EncryptionHeaderSize + i] = headerBuffer[i];
   const uint32_t timeAndDate = header.ModTime + 65536u * header.ModDate;
-  auto tryPassword = [&](const char* password) {
-    return DecryptHeader(keys, headerBuffer, EncryptionHeaderSize, header.Flags, header.Crc32, timeAndDate, password);
-  };
-  // Writers differ in the bytes they encrypt with: the ANSI code page, or UTF-8.
-  auto tryBoth = [&] { return tryPassword(Password) || (PasswordUtf8[0] != 0 && tryPassword(PasswordUtf8)); };
-  bool ok = Password[0] != 0 && tryBoth();
-  for (int attempt = 0; !ok && askPassword != nullptr && attempt < 3; ++attempt) {
+  // The passwords held, when there are any; then what each prompt brought, three at most. Writers
+  // differ in the bytes they encrypt with: the ANSI code page, or UTF-8 (DecryptHeader refuses
+  // an empty password).
+  const char* const passwords[] = {Password, PasswordUtf8};
+  for (int attempt = 0;; ++attempt) {
+    if (attempt > 0 || Password[0] != 0)
+      for (const char* password : passwords)
+        if (DecryptHeader(keys, headerBuffer, EncryptionHeaderSize, header.Flags, header.Crc32, timeAndDate, password))
+          return PasswordResult::Open;
+    if (askPassword == nullptr || attempt == 3) return PasswordResult::Refused;
     const TypedPassword typed = askPassword();
     StrCopy(Password, typed.ansi, PasswordSize);
     StrCopy(PasswordUtf8, typed.utf8, PasswordSize);
-    ok = tryBoth();
   }
-  return ok ? PasswordResult::Open : PasswordResult::Refused;
 }
 
 int32_t EntryDataSize(const LocalFileHeader& header) {
