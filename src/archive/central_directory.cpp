@@ -87,7 +87,7 @@ bool EntryIsListed(CentralDirectory& central, FileHandle file, const LocalFileHe
     // Uncompressed and compressed size, local header's offset; ZIP64: those the header leaves at
     // 0xFFFFFFFF follow in its field, in this order.
     uint32_t values[3] = {LoadLE32(p + 24), LoadLE32(p + 20), LoadLE32(p + 42)};
-    uint32_t fieldSize = 0;
+    uint32_t fieldSize;  // set when a field is found
     const uint8_t* field = FindExtraField(p + CentralHeaderSize + nameLength, extraLength, Zip64ExtraId, fieldSize);
     for (uint32_t i = 0; i < 3; ++i) {
       if (values[i] != 0xFFFFFFFF || field == nullptr || fieldSize < 8) continue;

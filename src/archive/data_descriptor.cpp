@@ -97,7 +97,7 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
   uint32_t compressed = header.CompressedSize;
   bool zip64 = false;
   if (compressed == Missing || header.UncompressedSize == Missing) {
-    uint32_t size = 0;
+    uint32_t size;  // set when a field is found
     const uint8_t* field = FindExtraField(extra, extraLength, Zip64ExtraId, size);
     const uint32_t fromExtra = Zip64CompressedSize(header, field, size);
     zip64 = fromExtra != Missing;

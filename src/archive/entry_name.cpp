@@ -32,7 +32,7 @@ bool DecodeEntryName(const uint8_t* name, uint32_t length, uint16_t flags, const
   length = UpToZero(name, length);
   const bool valid = IsValidUtf8(name, length);  // ASCII is
   if ((flags & FlagUtf8Name) == 0 || !valid) {
-    uint32_t fieldSize = 0;
+    uint32_t fieldSize;  // set when a field is found
     const uint8_t* field = FindExtraField(extra, extraLength, UnicodePathExtraId, fieldSize);
     // Version 1, the CRC-32 of the stored name, then the name in UTF-8.
     if (field != nullptr && fieldSize > 5 && field[0] == 1 && LoadLE32(field + 1) == Crc32Of(name, length)) {

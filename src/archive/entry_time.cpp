@@ -22,7 +22,7 @@ bool DecodeDosTime(uint16_t date, uint16_t time, CalendarTime& out) {
 
 StoredTime EntryModifiedTime(const uint8_t* extra, uint32_t extraLength, uint16_t dosDate, uint16_t dosTime) {
   StoredTime t{TimeSource::None, 0, {}};
-  uint32_t size = 0;
+  uint32_t size;  // set when a field is found
   const uint8_t* field = FindExtraField(extra, extraLength, TimestampExtraId, size);
   // UT: a flags byte, then the times its bits announce, modification time (bit 0) first.
   if (field != nullptr && size >= 5 && (field[0] & 1) != 0) {

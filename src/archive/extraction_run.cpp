@@ -277,7 +277,7 @@ Step ExtractEntry(Run& run) {
   SeekArchive(ArchiveHandle, run.walk.dataPos);
   const bool encrypted = (header.Flags & FlagEncrypted) != 0;
   const bool solid = InIndex(run.walk);
-  CipherKeys keys{};
+  CipherKeys keys;  // set by SettlePassword, read only after Open
   // A solid payload's entries are never encrypted: such an entry fails alone.
   const PasswordResult password = !encrypted ? PasswordResult::Open
                                   : solid    ? PasswordResult::CutShort
