@@ -47,17 +47,18 @@ struct EntryWalk {
   bool entersIndex = false;
   const uint8_t* name = nullptr;   // header.NameLength bytes, not terminated
   const uint8_t* extra = nullptr;  // header.ExtraLength bytes
-  // In the index; outside it indexEnd is 0.
-  int32_t indexEnd = 0;      // the index's end in the file
-  int32_t resumeAt = 0;      // where the archive's walk goes on after the index
-  bool resumeKnown = false;  // whether it can go on at all
-  bool indexListed = false;  // the central directory lists the index and its payload
+  // In the index; outside it indexEnd is 0. The walk sets the other index fields as it enters
+  // an index, and reads them only there.
+  int32_t indexEnd = 0;  // the index's end in the file
+  int32_t resumeAt;      // where the archive's walk goes on after the index
+  bool resumeKnown;      // whether it can go on at all
+  bool indexListed;      // the central directory lists the index and its payload
   // The current entry's local header and the next one's in the payload's stream; the payload
   // entry's data and (after headerBytes) header.
-  uint32_t streamPos = 0, streamNext = 0;
-  int32_t payloadPos = 0;
+  uint32_t streamPos, streamNext;
+  int32_t payloadPos;
   uint8_t headerBytes[LocalHeaderSize];  // the current entry's local header as stored
-  LocalFileHeader payload{};
+  LocalFileHeader payload;
   MemBlock fields{2 * 65535};  // name and extra field of the current entry
   CentralDirectory central;
 };
