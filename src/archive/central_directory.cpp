@@ -56,12 +56,15 @@ void OpenCentralDirectory(CentralDirectory& central, FileHandle file, int32_t ar
     uint32_t size = LoadLE32(record + 12), offset = LoadLE32(record + 16);
     int32_t directoryEnd = from + int32_t(at);
     // ZIP64: the record before the locator holds the sizes, and the directory ends where it begins.
-    const uint8_t* zip64 = tail + (at - Zip64LocatorSize - Zip64EndRecordSize);  // when at leaves room for it
-    if (at >= Zip64LocatorSize + Zip64EndRecordSize && LoadLE32(zip64 + Zip64EndRecordSize) == Zip64LocatorSignature &&
-        LoadLE32(zip64) == Zip64EndSignature) {
-      size = LoadSize64(zip64 + 40);
-      offset = LoadSize64(zip64 + 48);
-      directoryEnd -= int32_t(Zip64LocatorSize + Zip64EndRecordSize);
+    // Addressed forward from tail: reckoned back from record, each signature would take four
+    // byte loads.
+    if (at >= Zip64LocatorSize + Zip64EndRecordSize) {
+      const uint8_t* zip64 = tail + (at - Zip64LocatorSize - Zip64EndRecordSize);
+      if (LoadLE32(zip64 + Zip64EndRecordSize) == Zip64LocatorSignature && LoadLE32(zip64) == Zip64EndSignature) {
+        size = LoadSize64(zip64 + 40);
+        offset = LoadSize64(zip64 + 48);
+        directoryEnd -= int32_t(Zip64LocatorSize + Zip64EndRecordSize);
+      }
     }
     if (size > uint32_t(directoryEnd - archiveOffset) || offset >= Unusable64) continue;
     central.present = true;
