@@ -85,14 +85,17 @@ bool EntryCanBeWritten(const Run& run) {
   return run.walk.listed && run.nameDecoded && IsSafeEntryName(run.entryName);
 }
 
-// Joins ExtractDir and the entry name. False when the result cannot be a file name for the
-// system (ExtractDir without room for its backslash, or a path longer than the system takes).
+// Joins ExtractDir and the entry name, every '/' turned into '\'. False when the result cannot
+// be a file name for the system (ExtractDir without room for its backslash, or a path longer
+// than the system takes); the path then stays as joined.
 bool BuildTargetPath(Run& run) {
   const bool fits = AddBackslash(ExtractDir, ExtractDirSize);
   StrCopy(run.targetPath, ExtractDir, TargetPathSize);
   if (!fits) StrAppend(run.targetPath, "\\", TargetPathSize);
   StrAppend(run.targetPath, run.entryName, TargetPathSize);
-  return Utf16Length(run.targetPath) <= MaxTargetUnits;
+  if (Utf16Length(run.targetPath) > MaxTargetUnits) return false;
+  SlashesToBackslashes(run.targetPath);
+  return true;
 }
 
 // Finds or makes the directory of run.targetPath (backslashed): the part before its last
@@ -119,8 +122,7 @@ Step MakeTargetDirectory(Run& run) {
 Step PrepareTarget(Run& run, bool& skip) {
   skip = false;
   const bool policyAsks = OverwriteMode == OverwriteSkip || OverwriteMode == OverwriteAsk;
-  if (!policyAsks) SlashesToBackslashes(run.targetPath);
-  if (policyAsks && PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
+  if (policyAsks && PathExists(run.targetPath)) {
     if (OverwriteMode == OverwriteSkip) {
       skip = true;
     } else if (run.ui.askOverwrite != nullptr) {
@@ -306,7 +308,6 @@ Step ExtractEntry(Run& run) {
 // A directory entry's own directory, when its name passes every check a file's name passes.
 Step MakeEntryDirectory(Run& run) {
   if (!EntryCanBeWritten(run) || !BuildTargetPath(run)) return Step::NextEntry;
-  SlashesToBackslashes(run.targetPath);
   return MakeTargetDirectory(run);
 }
 
