@@ -241,11 +241,12 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
   if (good && !renamed) Message(run.targetPath, "Error Openning...", MsgIconError);
   const bool closed = FileClose(target);
   if (!closed) Message(run.targetPath, "Error Closing...", MsgIconError);
-  if (renamed && closed) {
-    run.ui.deselect(run.item);
+  // Renamed, the entry's data came out right: it has failed only if its file could not be closed.
+  if (renamed) {
+    if (closed) run.ui.deselect(run.item);
     return Step::NextEntry;
   }
-  if (!renamed) FileDelete(run.tempPath);
+  FileDelete(run.tempPath);
   if (fault == OutputFault::Cancelled) {
     ExtractionCancelled = true;
     return Step::EndWithoutClosing;
