@@ -56,12 +56,15 @@ void OpenCentralDirectory(CentralDirectory& central, FileHandle file, int32_t ar
     uint32_t size = LoadLE32(record + 12), offset = LoadLE32(record + 16);
     int32_t directoryEnd = from + int32_t(at);
     // ZIP64: the record before the locator holds the sizes, and the directory ends where it begins.
-    const uint8_t* zip64 = record - Zip64LocatorSize - Zip64EndRecordSize;
-    if (at >= Zip64LocatorSize + Zip64EndRecordSize && LoadLE32(record - Zip64LocatorSize) == Zip64LocatorSignature &&
-        LoadLE32(zip64) == Zip64EndSignature) {
-      size = LoadSize64(zip64 + 40);
-      offset = LoadSize64(zip64 + 48);
-      directoryEnd -= int32_t(Zip64LocatorSize + Zip64EndRecordSize);
+    // Addressed forward from tail: reckoned back from record, each signature would take four
+    // byte loads.
+    if (at >= Zip64LocatorSize + Zip64EndRecordSize) {
+      const uint8_t* zip64 = tail + (at - Zip64LocatorSize - Zip64EndRecordSize);
+      if (LoadLE32(zip64 + Zip64EndRecordSize) == Zip64LocatorSignature && LoadLE32(zip64) == Zip64EndSignature) {
+        size = LoadSize64(zip64 + 40);
+        offset = LoadSize64(zip64 + 48);
+        directoryEnd -= int32_t(Zip64LocatorSize + Zip64EndRecordSize);
+      }
     }
     if (size > uint32_t(directoryEnd - archiveOffset) || offset >= Unusable64) continue;
     central.present = true;
@@ -87,7 +90,7 @@ bool EntryIsListed(CentralDirectory& central, FileHandle file, const LocalFileHe
     // Uncompressed and compressed size, local header's offset; ZIP64: those the header leaves at
     // 0xFFFFFFFF follow in its field, in this order.
     uint32_t values[3] = {LoadLE32(p + 24), LoadLE32(p + 20), LoadLE32(p + 42)};
-    uint32_t fieldSize = 0;
+    uint32_t fieldSize;  // set when a field is found
     const uint8_t* field = FindExtraField(p + CentralHeaderSize + nameLength, extraLength, Zip64ExtraId, fieldSize);
     for (uint32_t i = 0; i < 3; ++i) {
       if (values[i] != 0xFFFFFFFF || field == nullptr || fieldSize < 8) continue;

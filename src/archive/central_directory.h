@@ -21,10 +21,11 @@
 constexpr uint32_t CentralBufferSize = 46 + 2 * 65535;
 
 struct CentralDirectory {
-  bool present = false;     // an end record was found
-  int32_t next = 0;         // file position of the first central header not yet matched
-  int32_t end = 0;          // where the central headers end
-  int32_t displacement = 0; // added to a stated local-header offset, gives its file position
+  bool present = false;  // an end record was found
+  // Set by OpenCentralDirectory; next and displacement only when present.
+  int32_t next;          // file position of the first central header not yet matched
+  int32_t end;           // where the central headers end
+  int32_t displacement;  // added to a stated local-header offset, gives its file position
   int32_t bufferPos = 0;    // the file position buffer[0] holds
   int32_t bufferCount = 0;  // bytes buffer holds
   MemBlock buffer{CentralBufferSize};

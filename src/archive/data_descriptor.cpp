@@ -42,29 +42,23 @@ uint32_t Zip64CompressedSize(const LocalFileHeader& header, const uint8_t* field
 // Checks for a descriptor at p (available: bytes readable from p) ending `distance` bytes of
 // data. With sizeKnown (the local header told where the data end) a signed descriptor needs no
 // size check. Returns its length, 0 when there is none; fields receives its CRC-32 and
-// uncompressed size.
+// uncompressed size, and stays as it was when there is none.
 uint32_t DescriptorAt(const uint8_t* p, uint32_t available, uint32_t distance, bool zip64, bool sizeKnown,
                       DescriptorFields& fields) {
-  auto take = [&](const uint8_t* crcField) {
-    fields.crc = LoadLE32(crcField);
-    const uint8_t* size = crcField + (zip64 ? 12 : 8);
-    fields.uncompressed = zip64 ? LoadUncompressed64(size) : LoadLE32(size);
-  };
-  const uint32_t unsignedLength = zip64 ? 20 : 12;
-  auto sizeMatches = [&](const uint8_t* field) { return (zip64 ? LoadSize64(field) : LoadLE32(field)) == distance; };
-  // With its signature: followed by a header, or by the end of the file.
-  const uint32_t signedLength = unsignedLength + 4;
-  if (available >= signedLength && LoadLE32(p) == DataDescriptorSignature && (sizeKnown || sizeMatches(p + 8)) &&
-      (available == signedLength || (available >= signedLength + 4 && IsHeaderSignature(p + signedLength)))) {
-    take(p + 4);
-    return signedLength;
+  // With its signature: followed by a header, or by the end of the file. Without it: only when
+  // a header follows. Then the CRC-32, the compressed size and the uncompressed one.
+  for (uint32_t signature = 4;; signature = 0) {
+    const uint32_t length = signature + (zip64 ? 20 : 12);
+    const uint8_t* crc = p + signature;
+    if (available >= length && (signature == 0 || LoadLE32(p) == DataDescriptorSignature) &&
+        (sizeKnown || (zip64 ? LoadSize64(crc + 4) : LoadLE32(crc + 4)) == distance) &&
+        ((signature != 0 && available == length) || (available >= length + 4 && IsHeaderSignature(p + length)))) {
+      fields.crc = LoadLE32(crc);
+      fields.uncompressed = zip64 ? LoadUncompressed64(crc + 12) : LoadLE32(crc + 8);
+      return length;
+    }
+    if (signature == 0) return 0;
   }
-  // Without it: only when a header follows.
-  if (available >= unsignedLength + 4 && (sizeKnown || sizeMatches(p + 4)) && IsHeaderSignature(p + unsignedLength)) {
-    take(p);
-    return unsignedLength;
-  }
-  return 0;
 }
 
 // Scans forward from dataPos for the descriptor that ends the entry's data; size receives the
@@ -103,7 +97,7 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
   uint32_t compressed = header.CompressedSize;
   bool zip64 = false;
   if (compressed == Missing || header.UncompressedSize == Missing) {
-    uint32_t size = 0;
+    uint32_t size;  // set when a field is found
     const uint8_t* field = FindExtraField(extra, extraLength, Zip64ExtraId, size);
     const uint32_t fromExtra = Zip64CompressedSize(header, field, size);
     zip64 = fromExtra != Missing;
@@ -129,23 +123,26 @@ EntryExtent FindEntryExtent(FileHandle file, const LocalFileHeader& header, int3
     // found by scanning decides both the size and the CRC-32 (such headers hold a check value
     // in the CRC field, not the CRC).
     // With no descriptor anywhere, a stated size still stands and the walk goes on after it.
-    uint32_t found = 0;
-    if (!stated) length = ScanForDescriptor(file, dataPos, zip64, found, fields);
-    if (length != 0 && !stated) {
-      compressed = found;
-      extent.crc32 = fields.crc;
-      extent.uncompressedSize = fields.uncompressed;
-    } else if (!stated && compressed == 0) {
-      extent.status = ExtentStatus::Unknown;
-      return extent;
+    if (!stated) {
+      uint32_t found = 0;
+      length = ScanForDescriptor(file, dataPos, zip64, found, fields);
+      if (length != 0) {
+        compressed = found;
+        extent.crc32 = fields.crc;
+        extent.uncompressedSize = fields.uncompressed;
+      } else if (compressed == 0) {
+        extent.status = ExtentStatus::Unknown;
+        return extent;
+      }
     }
   }
   const uint32_t next = uint32_t(dataPos) + compressed + length;
   if (next >= Unusable || next < uint32_t(dataPos)) return extent;
   extent.status = ExtentStatus::Known;
   extent.compressedSize = compressed;
-  if (extent.crc32 == 0 && length != 0) extent.crc32 = fields.crc;
-  if (extent.uncompressedSize == 0 && length != 0) extent.uncompressedSize = fields.uncompressed;
+  // Without a descriptor fields holds zeros: nothing changes then.
+  if (extent.crc32 == 0) extent.crc32 = fields.crc;
+  if (extent.uncompressedSize == 0) extent.uncompressedSize = fields.uncompressed;
   extent.nextHeader = int32_t(next);
   return extent;
 }

@@ -20,23 +20,27 @@ static uint32_t Crc32Of(const uint8_t* bytes, uint32_t length) {
   return crc ^ 0xFFFFFFFF;
 }
 
+// The length of text up to its first zero byte, if it has one.
+static uint32_t UpToZero(const uint8_t* text, uint32_t length) {
+  for (uint32_t i = 0; i < length; ++i)
+    if (text[i] == 0) return i;
+  return length;
+}
+
 bool DecodeEntryName(const uint8_t* name, uint32_t length, uint16_t flags, const uint8_t* extra,
                      uint32_t extraLength, char* dest, uint32_t size) {
-  for (uint32_t i = 0; i < length; ++i)
-    if (name[i] == 0) length = i;
-  if ((flags & FlagUtf8Name) != 0 && IsValidUtf8(name, length)) return CopyUtf8(name, length, dest, size);
-  uint32_t fieldSize = 0;
-  const uint8_t* field = FindExtraField(extra, extraLength, UnicodePathExtraId, fieldSize);
-  // Version 1, the CRC-32 of the stored name, then the name in UTF-8.
-  if (field != nullptr && fieldSize > 5 && field[0] == 1 && LoadLE32(field + 1) == Crc32Of(name, length)) {
-    uint32_t textLength = fieldSize - 5;
-    for (uint32_t i = 0; i < textLength; ++i)
-      if (field[5 + i] == 0) textLength = i;
-    if (textLength > 0 && IsValidUtf8(field + 5, textLength)) return CopyUtf8(field + 5, textLength, dest, size);
+  length = UpToZero(name, length);
+  const bool valid = IsValidUtf8(name, length);  // ASCII is
+  if ((flags & FlagUtf8Name) == 0 || !valid) {
+    uint32_t fieldSize;  // set when a field is found
+    const uint8_t* field = FindExtraField(extra, extraLength, UnicodePathExtraId, fieldSize);
+    // Version 1, the CRC-32 of the stored name, then the name in UTF-8.
+    if (field != nullptr && fieldSize > 5 && field[0] == 1 && LoadLE32(field + 1) == Crc32Of(name, length)) {
+      const uint32_t textLength = UpToZero(field + 5, fieldSize - 5);
+      if (textLength > 0 && IsValidUtf8(field + 5, textLength)) return CopyUtf8(field + 5, textLength, dest, size);
+    }
   }
-  bool high = false;
-  for (uint32_t i = 0; i < length; ++i) high |= name[i] > 0x7F;
-  if (!high || IsValidUtf8(name, length)) return CopyUtf8(name, length, dest, size);
+  if (valid) return CopyUtf8(name, length, dest, size);
   return OemToUtf8(name, length, dest, size);
 }
 

@@ -13,8 +13,8 @@ constexpr uint32_t DecodedNameSize(uint32_t length) { return length * 3 + 1 < 65
 // Decodes a stored name into UTF-8 (dest of size bytes, terminated; cut at a character boundary
 // when it does not fit, and then false). Decided from the local header alone, in this order:
 // flag bit 11 set and the name valid UTF-8; a Unicode Path extra field (version 1) whose CRC-32
-// matches the stored name and whose text is valid UTF-8; a stored name that is valid UTF-8 and
-// holds a byte above 0x7F; otherwise the system's OEM code page. A zero byte ends the name.
+// matches the stored name and whose text is valid UTF-8; a stored name that is valid UTF-8 (ASCII
+// is); otherwise the system's OEM code page. A zero byte ends the name.
 bool DecodeEntryName(const uint8_t* name, uint32_t length, uint16_t flags, const uint8_t* extra,
                      uint32_t extraLength, char* dest, uint32_t size);
 

@@ -17,7 +17,7 @@ struct StoredTime {
 
 // The calendar value of an MS-DOS date and time: day bits 0-4, month 5-8, year - 1980 9-15;
 // seconds / 2 bits 0-4, minute 5-10, hour 11-15. False for what is no date or time of the
-// calendar (month 0 or 13, February 30, minute 60, ...).
+// calendar (month 0 or 13, February 30, minute 60, ...); out is left as it was then.
 bool DecodeDosTime(uint16_t date, uint16_t time, CalendarTime& out);
 
 // The entry's time from its extra field (UT with its modification time present) or else its

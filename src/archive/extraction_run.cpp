@@ -56,12 +56,12 @@ struct Run {
   bool anySelected = false; // extraction runs: some item was selected at the start
   bool unsupportedSaid = false;  // "Unsupported compression method" was shown in this run
   bool namelessSaid = false;     // an entry without a name was met (and said) in this run
+  bool nameDecoded = false;      // entryName holds the whole name
   int32_t listedCount = 0;  // entries that get a list item, in walk order
   int32_t item = -1;        // the item of the entry last searched for; the next search starts after it
   const EntryInput* input = nullptr;  // the entry being decoded, for KeepAlive
   SolidPayload* payload = nullptr;    // a solid package's, in an extraction run
   EntryWalk walk;
-  bool nameDecoded = false;  // entryName holds the whole name
   char entryName[NameBufferSize];
   char targetPath[TargetPathSize];
   char directory[TargetPathSize];
@@ -85,14 +85,17 @@ bool EntryCanBeWritten(const Run& run) {
   return run.walk.listed && run.nameDecoded && IsSafeEntryName(run.entryName);
 }
 
-// Joins ExtractDir and the entry name. False when the result cannot be a file name for the
-// system (ExtractDir without room for its backslash, or a path longer than the system takes).
+// Joins ExtractDir and the entry name, every '/' turned into '\'. False when the result cannot
+// be a file name for the system (ExtractDir without room for its backslash, or a path longer
+// than the system takes); the path then stays as joined.
 bool BuildTargetPath(Run& run) {
   const bool fits = AddBackslash(ExtractDir, ExtractDirSize);
   StrCopy(run.targetPath, ExtractDir, TargetPathSize);
   if (!fits) StrAppend(run.targetPath, "\\", TargetPathSize);
   StrAppend(run.targetPath, run.entryName, TargetPathSize);
-  return Utf16Length(run.targetPath) <= MaxTargetUnits;
+  if (Utf16Length(run.targetPath) > MaxTargetUnits) return false;
+  SlashesToBackslashes(run.targetPath);
+  return true;
 }
 
 // Finds or makes the directory of run.targetPath (backslashed): the part before its last
@@ -119,8 +122,7 @@ Step MakeTargetDirectory(Run& run) {
 Step PrepareTarget(Run& run, bool& skip) {
   skip = false;
   const bool policyAsks = OverwriteMode == OverwriteSkip || OverwriteMode == OverwriteAsk;
-  if (!policyAsks) SlashesToBackslashes(run.targetPath);
-  if (policyAsks && PathExists(run.targetPath)) {  // also turns every '/' of the target into '\'
+  if (policyAsks && PathExists(run.targetPath)) {
     if (OverwriteMode == OverwriteSkip) {
       skip = true;
     } else if (run.ui.askOverwrite != nullptr) {
@@ -239,11 +241,12 @@ Step WriteEntry(Run& run, const CipherKeys* keys) {
   if (good && !renamed) Message(run.targetPath, "Error Openning...", MsgIconError);
   const bool closed = FileClose(target);
   if (!closed) Message(run.targetPath, "Error Closing...", MsgIconError);
-  if (renamed && closed) {
-    run.ui.deselect(run.item);
+  // Renamed, the entry's data came out right: it has failed only if its file could not be closed.
+  if (renamed) {
+    if (closed) run.ui.deselect(run.item);
     return Step::NextEntry;
   }
-  if (!renamed) FileDelete(run.tempPath);
+  FileDelete(run.tempPath);
   if (fault == OutputFault::Cancelled) {
     ExtractionCancelled = true;
     return Step::EndWithoutClosing;
@@ -277,7 +280,7 @@ Step ExtractEntry(Run& run) {
   SeekArchive(ArchiveHandle, run.walk.dataPos);
   const bool encrypted = (header.Flags & FlagEncrypted) != 0;
   const bool solid = InIndex(run.walk);
-  CipherKeys keys{};
+  CipherKeys keys;  // set by SettlePassword, read only after Open
   // A solid payload's entries are never encrypted: such an entry fails alone.
   const PasswordResult password = !encrypted ? PasswordResult::Open
                                   : solid    ? PasswordResult::CutShort
@@ -306,7 +309,6 @@ Step ExtractEntry(Run& run) {
 // A directory entry's own directory, when its name passes every check a file's name passes.
 Step MakeEntryDirectory(Run& run) {
   if (!EntryCanBeWritten(run) || !BuildTargetPath(run)) return Step::NextEntry;
-  SlashesToBackslashes(run.targetPath);
   return MakeTargetDirectory(run);
 }
 
@@ -373,19 +375,20 @@ PasswordResult SettlePassword(FileHandle file, const LocalFileHeader& header, Ty
   if (FileRead(file, headerBuffer, EncryptionHeaderSize) != int32_t(EncryptionHeaderSize)) return PasswordResult::CutShort;
   for (uint32_t i = 0; i < EncryptionHeaderSize; ++i) headerBuffer[EncryptionHeaderSize + i] = headerBuffer[i];
   const uint32_t timeAndDate = header.ModTime + 65536u * header.ModDate;
-  auto tryPassword = [&](const char* password) {
-    return DecryptHeader(keys, headerBuffer, EncryptionHeaderSize, header.Flags, header.Crc32, timeAndDate, password);
-  };
-  // Writers differ in the bytes they encrypt with: the ANSI code page, or UTF-8.
-  auto tryBoth = [&] { return tryPassword(Password) || (PasswordUtf8[0] != 0 && tryPassword(PasswordUtf8)); };
-  bool ok = Password[0] != 0 && tryBoth();
-  for (int attempt = 0; !ok && askPassword != nullptr && attempt < 3; ++attempt) {
+  // The passwords held, when there are any; then what each prompt brought, three at most. Writers
+  // differ in the bytes they encrypt with: the ANSI code page, or UTF-8 (DecryptHeader refuses
+  // an empty password).
+  const char* const passwords[] = {Password, PasswordUtf8};
+  for (int attempt = 0;; ++attempt) {
+    if (attempt > 0 || Password[0] != 0)
+      for (const char* password : passwords)
+        if (DecryptHeader(keys, headerBuffer, EncryptionHeaderSize, header.Flags, header.Crc32, timeAndDate, password))
+          return PasswordResult::Open;
+    if (askPassword == nullptr || attempt == 3) return PasswordResult::Refused;
     const TypedPassword typed = askPassword();
     StrCopy(Password, typed.ansi, PasswordSize);
     StrCopy(PasswordUtf8, typed.utf8, PasswordSize);
-    ok = tryBoth();
   }
-  return ok ? PasswordResult::Open : PasswordResult::Refused;
 }
 
 int32_t EntryDataSize(const LocalFileHeader& header) {

@@ -24,11 +24,11 @@ struct SolidPayload : InputSource {
   // one, its header is invalid or its window cannot be allocated.
   SolidPayload(FileHandle file, const LocalFileHeader& header, int32_t dataPos);
 
+  uint32_t taken = 0;  // bytes of the stream handed out or dropped so far
+  bool usable;         // false for good once the stream failed or disagreed with the index
   EntryInput in;   // the payload entry's bytes, read in turns with the walk (resumeAt)
   EntryOutput out; // holds the window; its progress call is made while bytes are dropped
   LzmaDecoder lzma;
-  uint32_t taken = 0;  // bytes of the stream handed out or dropped so far
-  bool usable;         // false for good once the stream failed or disagreed with the index
 };
 
 // Decodes the stream up to the walk's current index entry and through its local header, which

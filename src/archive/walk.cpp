@@ -98,8 +98,9 @@ void SettleIndexEntry(EntryWalk& walk) {
   walk.streamPos = walk.streamNext;
   walk.endKnown = !(header.Flags & FlagDataDescriptor) && header.CompressedSize != 0xFFFFFFFF &&
                   header.UncompressedSize != 0xFFFFFFFF;
+  // In the stream the header, name and extra field take as many bytes as in the index.
   int32_t data = 0;
-  if (walk.endKnown && !(AddToPosition(int32_t(walk.streamPos), LocalHeaderSize + header.NameLength + header.ExtraLength, data) &&
+  if (walk.endKnown && !(AddToPosition(int32_t(walk.streamPos), uint32_t(walk.dataPos - walk.headerPos), data) &&
                          AddToPosition(data, header.CompressedSize, data)))
     Stop(walk, WalkStop::TooFar);
   walk.streamNext = uint32_t(data);

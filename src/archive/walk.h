@@ -27,38 +27,42 @@ enum class WalkStop : uint8_t {
   EndUnknown,  // the entry before could not be delimited, so nothing after it can be reached
 };
 
+// The fields the walk reads most come first, the buffers last: the first 128 bytes of the
+// record are reached with one-byte offsets.
 struct EntryWalk {
   FileHandle file = NoFile;  // the package file
   // The current entry: its local header's fixed fields, with CompressedSize and Crc32 settled
   // from a data descriptor or ZIP64 field where the header defers them.
   LocalFileHeader header{};
-  uint8_t headerBytes[LocalHeaderSize];  // the same 30 bytes as stored
   int32_t headerPos = 0;
   int32_t dataPos = 0;        // first byte after the extra field (the encryption header, if any)
   int32_t nextHeader = 0;     // where the next record begins; only when endKnown
   bool endKnown = false;      // false: the walk ends after this entry (stop EndUnknown)
-  const uint8_t* name = nullptr;   // header.NameLength bytes, not terminated
-  const uint8_t* extra = nullptr;  // header.ExtraLength bytes
   // The central directory agrees with the entry: lists it, in the same order, with the same
   // name, method, CRC-32 and sizes (or the archive has no end record: it was cut).
   bool listed = true;
   WalkStop stop = WalkStop::End;
-  MemBlock fields{2 * 65535};  // name and extra field of the current entry
-  CentralDirectory central;
   // Solid packages. Set by the caller: the walk enters the first index it meets, taking the
   // entry after it as its payload and handing out the index's entries in their place.
   bool entersIndex = false;
+  const uint8_t* name = nullptr;   // header.NameLength bytes, not terminated
+  const uint8_t* extra = nullptr;  // header.ExtraLength bytes
   // In the index: its decoded bytes, where its headers lie (headerPos, dataPos and nextHeader
-  // count from its first byte there), the payload entry's header and data, and the current
-  // entry's local header and the next one's in the payload's stream. Outside it index is null.
+  // count from its first byte there); outside it index is null. The walk sets the other index
+  // fields as it enters an index, and reads them only there.
   uint8_t* index = nullptr;
-  uint32_t indexSize = 0;
-  LocalFileHeader payload{};
-  int32_t payloadPos = 0;
-  uint32_t streamPos = 0, streamNext = 0;
-  int32_t resumeAt = 0;      // where the archive's walk goes on after the index
-  bool resumeKnown = false;  // whether it can go on at all
-  bool indexListed = false;  // the central directory lists the index and its payload
+  uint32_t indexSize;
+  int32_t resumeAt;      // where the archive's walk goes on after the index
+  bool resumeKnown;      // whether it can go on at all
+  bool indexListed;      // the central directory lists the index and its payload
+  // The current entry's local header and the next one's in the payload's stream; the payload
+  // entry's data and (after headerBytes) header.
+  uint32_t streamPos, streamNext;
+  int32_t payloadPos;
+  uint8_t headerBytes[LocalHeaderSize];  // the current entry's local header as stored
+  LocalFileHeader payload;
+  MemBlock fields{2 * 65535};  // name and extra field of the current entry
+  CentralDirectory central;
 
   EntryWalk() = default;
   ~EntryWalk();  // releases the decoded index
