@@ -29,19 +29,27 @@ inline void SyncInput(EntryInput& input, const uint8_t* in) {
   input.pos = pos;
 }
 
+// A block decoder's bit buffer, its count and its input pointers, as the slow helpers below
+// take them: copied into one record at the call, so that the caller's own locals can stay in
+// registers and a call passes one address.
+struct BitCursor {
+  uint32_t b, k;
+  const uint8_t* in;
+  const uint8_t* end;
+};
+
 // The slow half of Need, near a chunk's end: NeedBits takes the bytes left in the chunk one at
 // a time, then refills it, and past the data supplies one-bits. False once bits past the data
 // have been consumed: the caller ends its block.
-ZELVIX_COLD bool RefillSlow(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in,
-                            const uint8_t*& end) {
-  SyncInput(z.in, in);
-  if (k < z.fillBits) {
+ZELVIX_COLD bool RefillSlow(Inflater& z, uint32_t n, BitCursor& c) {
+  SyncInput(z.in, c.in);
+  if (c.k < z.fillBits) {
     z.overrun = true;
     return false;
   }
-  NeedBits(z, n, b, k);
-  in = z.in.chunk + z.in.pos;
-  end = z.in.chunk + z.in.count;
+  NeedBits(z, n, c.b, c.k);
+  c.in = z.in.chunk + z.in.pos;
+  c.end = z.in.chunk + z.in.count;
   return true;
 }
 
@@ -63,41 +71,38 @@ ZELVIX_INLINE bool Need(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k, const
     k |= 24;
     return true;
   }
-  uint32_t tb = b, tk = k;  // copies, so that the caller's locals can stay in registers
-  const uint8_t *ti = in, *te = end;
-  const bool ok = RefillSlow(z, n, tb, tk, ti, te);
-  b = tb;
-  k = tk;
-  in = ti;
-  end = te;
+  BitCursor c{b, k, in, end};
+  const bool ok = RefillSlow(z, n, c);
+  b = c.b;
+  k = c.k;
+  in = c.in;
+  end = c.end;
   return ok;
 }
 
 // Follows the links of a code longer than its root table into the sub-tables. Such codes are
 // the rare ones, so this stays out of the decoding loop. Returns the symbol's entry (its bits
 // not yet dropped), or null for an invalid code or data ending inside the block.
-ZELVIX_COLD const HuffmanEntry* FollowLinksSlow(Inflater& z, const HuffmanEntry* t, uint32_t& b, uint32_t& k,
-                                                const uint8_t*& in, const uint8_t*& end) {
+ZELVIX_COLD const HuffmanEntry* FollowLinksSlow(Inflater& z, const HuffmanEntry* t, BitCursor& c) {
   for (uint32_t e = t->Op; e > OpLiteral; e = t->Op) {
     if (e == OpInvalid) return nullptr;
-    b >>= t->Bits;
-    k -= t->Bits;
+    c.b >>= t->Bits;
+    c.k -= t->Bits;
     e -= OpLinkBase;
-    if (!Need(z, e, b, k, in, end)) return nullptr;
-    t = t->Next + (b & MaskBits[e]);
+    if (!Need(z, e, c.b, c.k, c.in, c.end)) return nullptr;
+    t = t->Next + (c.b & MaskBits[e]);
   }
   return t;
 }
 
 ZELVIX_INLINE const HuffmanEntry* FollowLinks(Inflater& z, const HuffmanEntry* t, uint32_t& b, uint32_t& k,
                                               const uint8_t*& in, const uint8_t*& end) {
-  uint32_t tb = b, tk = k;  // copies, as in Need
-  const uint8_t *ti = in, *te = end;
-  t = FollowLinksSlow(z, t, tb, tk, ti, te);
-  b = tb;
-  k = tk;
-  in = ti;
-  end = te;
+  BitCursor c{b, k, in, end};
+  t = FollowLinksSlow(z, t, c);
+  b = c.b;
+  k = c.k;
+  in = c.in;
+  end = c.end;
   return t;
 }
 
