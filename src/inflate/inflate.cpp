@@ -136,19 +136,23 @@ ZELVIX_COLD uint32_t TakeBits(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k)
   return v;
 }
 
+// The slow half of AdvanceWindow, once in 32 KB: writes the whole window.
+ZELVIX_COLD bool FlushWholeWindow(Inflater& z) {
+  FlushWindow(z.out, WindowSize);
+  z.windowDefined = true;
+  if (z.out.fault != OutputFault::None) {
+    z.overrun = true;
+    return true;
+  }
+  return false;
+}
+
 // Writes the window once it is full. True when the output took no more (past the declared size,
 // or a failed write): the entry ends there, as at the end of its data.
 ZELVIX_INLINE bool AdvanceWindow(Inflater& z, uint32_t& w) {
-  if (w == WindowSize) {
-    FlushWindow(z.out, WindowSize);
-    z.windowDefined = true;
-    w = 0;
-    if (z.out.fault != OutputFault::None) {
-      z.overrun = true;
-      return true;
-    }
-  }
-  return false;
+  if (w != WindowSize) return false;
+  w = 0;
+  return FlushWholeWindow(z);
 }
 
 // Decodes literal/length and distance codes until end of block (true) or an invalid code
