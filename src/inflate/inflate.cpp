@@ -155,12 +155,12 @@ ZELVIX_INLINE bool AdvanceWindow(Inflater& z, uint32_t& w) {
   return FlushWholeWindow(z);
 }
 
-// Decodes literal/length and distance codes until end of block (true) or an invalid code
-// (false: an Op 99 entry, a length with an empty distance code, or data ending inside the
-// block). On false the bit buffer and window position are not stored back, the input stays
-// where reading stopped, and z.invalid is set (and z.overrun, for data ending).
+// Decodes literal/length and distance codes until end of block or an invalid code (an Op 99
+// entry, a length with an empty distance code, or data ending inside the block). After an
+// invalid code the bit buffer and window position are not stored back, the input stays where
+// reading stopped, and z.invalid is set (and z.overrun, for data ending).
 // The loop that every compressed byte goes through.
-bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
+void DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t bl, uint32_t bd) {
   uint32_t b = z.bitBuffer, k = z.bitCount, w = z.windowPos;
   uint8_t* const win = z.out.window;
   const uint8_t* in = z.in.chunk + z.in.pos;
@@ -183,7 +183,12 @@ bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, ui
       if (AdvanceWindow(z, w)) goto invalid;
       continue;
     }
-    if (e == OpEndOfBlock) break;
+    if (e == OpEndOfBlock) {
+      z.bitBuffer = b;
+      z.bitCount = k;
+      z.windowPos = w;
+      goto done;
+    }
 
     // A length: base plus e extra bits (0..5), at most 258; then its distance, whose root
     // lookup is taken from the same refill. A block whose distance code is empty may hold
@@ -231,17 +236,11 @@ bool DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, ui
     } while (len > 0);
   }
 
-  SyncInput(z.in, in);
-  z.bitBuffer = b;
-  z.bitCount = k;
-  z.windowPos = w;
-  return true;
-
 invalid:
   // The block's bits and window position are not stored back; the input stays consumed.
-  SyncInput(z.in, in);
   z.invalid = true;
-  return false;
+done:
+  SyncInput(z.in, in);
 }
 
 void DecodeStoredBlock(Inflater& z) {
