@@ -128,6 +128,10 @@ ZELVIX_INLINE void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
   }
 }
 
+// CopyRun as a call, for the ring pieces of a match that wraps or reaches the window's end: they
+// come seldom enough for a call, and a second inlined copy costs its bytes in the stub.
+__attribute__((noinline)) void CopyPiece(uint8_t* dst, const uint8_t* src, uint32_t n) { CopyRun(dst, src, n); }
+
 // NeedBits n, the n-bit field, DumpBits n: the header fields of all three block types.
 ZELVIX_COLD uint32_t TakeBits(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k) {
   NeedBits(z, n, b, k);
@@ -229,7 +233,7 @@ void DecodeCodes(Inflater& z, const HuffmanEntry* tl, const HuffmanEntry* td, ui
       uint32_t piece = WindowSize - (d > w ? d : w);
       if (piece > len) piece = len;
       len -= piece;
-      CopyRun(win + w, win + d, piece);
+      CopyPiece(win + w, win + d, piece);
       w += piece;
       d += piece;
       if (AdvanceWindow(z, w)) goto invalid;
