@@ -132,11 +132,12 @@ ZELVIX_INLINE void CopyRun(uint8_t* dst, const uint8_t* src, uint32_t n) {
 // come seldom enough for a call, and a second inlined copy costs its bytes in the stub.
 __attribute__((noinline)) void CopyPiece(uint8_t* dst, const uint8_t* src, uint32_t n) { CopyRun(dst, src, n); }
 
-// NeedBits n, the n-bit field, DumpBits n: the header fields of all three block types.
-ZELVIX_COLD uint32_t TakeBits(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k) {
-  NeedBits(z, n, b, k);
-  const uint32_t v = b & MaskBits[n];
-  DumpBits(n, b, k);
+// NeedBits n, the n-bit field, DumpBits n, on the inflater's own bit buffer: the header fields
+// of all three block types.
+ZELVIX_COLD uint32_t TakeBits(Inflater& z, uint32_t n) {
+  NeedBits(z, n, z.bitBuffer, z.bitCount);
+  const uint32_t v = z.bitBuffer & MaskBits[n];
+  DumpBits(n, z.bitBuffer, z.bitCount);
   return v;
 }
 
@@ -248,12 +249,12 @@ done:
 }
 
 void DecodeStoredBlock(Inflater& z) {
+  DumpBits(z.bitCount & 7, z.bitBuffer, z.bitCount);  // to the byte boundary
+  uint32_t len = TakeBits(z, 16);
+  TakeBits(z, 16);  // NLEN is skipped unchecked: the LEN bytes are copied whatever it holds
   uint32_t b = z.bitBuffer, k = z.bitCount, w = z.windowPos;
   EntryInput& input = z.in;
   uint8_t* const window = z.out.window;
-  DumpBits(k & 7, b, k);  // to the byte boundary
-  uint32_t len = TakeBits(z, 16, b, k);
-  TakeBits(z, 16, b, k);  // NLEN is skipped unchecked: the LEN bytes are copied whatever it holds
   if (k < z.fillBits) {  // the data ended inside the block header
     z.overrun = true;
     return;
@@ -312,10 +313,12 @@ void DecodeFixedBlock(Inflater& z) {
 }
 
 void DecodeDynamicBlock(Inflater& z) {
-  uint32_t b = z.bitBuffer, k = z.bitCount;
-  const uint32_t nl = 257 + TakeBits(z, 5, b, k);  // HLIT; 287 and 288 let symbols 286/287 in, invalid
-  const uint32_t nd = 1 + TakeBits(z, 5, b, k);    // HDIST; 31 and 32 give invalid symbols 30/31
-  const uint32_t nb = 4 + TakeBits(z, 4, b, k);    // HCLEN
+  // The bits held before the header fields: a block abandoned before its code lengths are all
+  // read leaves them as they were (its input stays consumed).
+  const uint32_t heldBits = z.bitBuffer, heldCount = z.bitCount;
+  const uint32_t nl = 257 + TakeBits(z, 5);  // HLIT; 287 and 288 let symbols 286/287 in, invalid
+  const uint32_t nd = 1 + TakeBits(z, 5);    // HDIST; 31 and 32 give invalid symbols 30/31
+  const uint32_t nb = 4 + TakeBits(z, 4);    // HCLEN
 
   // Every table this block builds hangs on one of these chains; an abandoned block releases
   // them all and decodes nothing.
@@ -328,18 +331,19 @@ void DecodeDynamicBlock(Inflater& z) {
 
   uint16_t length[288 + 32];
   uint32_t i = 0;
-  for (; i < 19; ++i) length[CodeLengthOrder[i]] = uint16_t(i < nb ? TakeBits(z, 3, b, k) : 0);
+  for (; i < 19; ++i) length[CodeLengthOrder[i]] = uint16_t(i < nb ? TakeBits(z, 3) : 0);
 
   // The code-length code must be complete (result 0 with a root).
-  if (BuildHuffmanTables(length, 19, 19, nullptr, nullptr, 0, tl, clChain, bl) != 0 || tl == nullptr) goto abandon;
+  if (BuildHuffmanTables(length, 19, 19, nullptr, nullptr, 0, tl, clChain, bl) != 0 || tl == nullptr)
+    goto abandonLengths;
   {
     const uint32_t n = nl + nd;
     uint32_t p = 0;  // previous length: code 16 at the start repeats 0
     for (i = 0; i < n;) {
-      NeedBits(z, bl, b, k);
-      const HuffmanEntry& t = tl[b & MaskBits[bl]];
-      if (t.Op != OpLiteral) goto abandon;  // a pattern without symbol
-      DumpBits(t.Bits, b, k);
+      NeedBits(z, bl, z.bitBuffer, z.bitCount);
+      const HuffmanEntry& t = tl[z.bitBuffer & MaskBits[bl]];
+      if (t.Op != OpLiteral) goto abandonLengths;  // a pattern without symbol
+      DumpBits(t.Bits, z.bitBuffer, z.bitCount);
       const uint32_t j = t.Value;
       if (j < 16) {
         length[i++] = uint16_t(p = j);
@@ -348,19 +352,17 @@ void DecodeDynamicBlock(Inflater& z) {
       // 16: 3..6 copies of the previous length; 17: 3..10 zeros; 18: 11..138 zeros.
       uint32_t r;
       if (j == 16) {
-        r = 3 + TakeBits(z, 2, b, k);
+        r = 3 + TakeBits(z, 2);
       } else {
-        r = j == 17 ? 3 + TakeBits(z, 3, b, k) : 11 + TakeBits(z, 7, b, k);
+        r = j == 17 ? 3 + TakeBits(z, 3) : 11 + TakeBits(z, 7);
         p = 0;
       }
-      if (i + r > n) goto abandon;  // a repeat past the last length
+      if (i + r > n) goto abandonLengths;  // a repeat past the last length
       while (r-- > 0) length[i++] = uint16_t(p);
     }
   }
   FreeHuffmanTables(clChain);
   clChain = nullptr;
-  z.bitBuffer = b;
-  z.bitCount = k;
 
   // Literal/length code: only complete codes are used. Distance code: incomplete and empty
   // codes are accepted (a block of literals only), over-subscribed ones are not.
@@ -371,6 +373,9 @@ void DecodeDynamicBlock(Inflater& z) {
     goto abandon;
   DecodeCodes(z, tl, td, bl, bd);
   goto release;
+abandonLengths:
+  z.bitBuffer = heldBits;
+  z.bitCount = heldCount;
 abandon:
   z.invalid = true;
 release:
@@ -383,11 +388,8 @@ release:
 // decoded, and decoding goes on after it unless it is the last. Past the data every bit is 1,
 // so a header read there says last block, type 3, and decoding ends.
 uint32_t DecodeBlock(Inflater& z) {
-  uint32_t b = z.bitBuffer, k = z.bitCount;
-  const uint32_t last = TakeBits(z, 1, b, k);
-  const uint32_t type = TakeBits(z, 2, b, k);
-  z.bitBuffer = b;
-  z.bitCount = k;
+  const uint32_t last = TakeBits(z, 1);
+  const uint32_t type = TakeBits(z, 2);
   if (type == 0) DecodeStoredBlock(z);
   else if (type == 1) DecodeFixedBlock(z);
   else if (type == 2) DecodeDynamicBlock(z);
