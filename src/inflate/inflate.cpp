@@ -59,6 +59,14 @@ inline uint32_t Load4(const uint8_t* p) {
   return v;
 }
 
+// The fast half of Need, while four bytes are buffered: whole bytes at once, until k is 24 or
+// more.
+ZELVIX_INLINE void TakeFour(uint32_t& b, uint32_t& k, const uint8_t*& in) {
+  b |= Load4(in) << k;
+  in += (31 - k) >> 3;
+  k |= 24;
+}
+
 // NeedBits on a block decoder's locals: the same bits in the same order. While four bytes are
 // buffered, whole bytes are added at once until k is 24 or more (the bits beyond n wait in the
 // buffer for the next code, as the bytes beyond k do: a stored block takes them from there);
@@ -66,9 +74,7 @@ inline uint32_t Load4(const uint8_t* p) {
 ZELVIX_INLINE bool Need(Inflater& z, uint32_t n, uint32_t& b, uint32_t& k, const uint8_t*& in, const uint8_t*& end) {
   if (k >= n) return true;
   if (end - in >= 4) {
-    b |= Load4(in) << k;
-    in += (31 - k) >> 3;
-    k |= 24;
+    TakeFour(b, k, in);
     return true;
   }
   BitCursor c{b, k, in, end};
@@ -89,7 +95,10 @@ ZELVIX_COLD const HuffmanEntry* FollowLinksSlow(Inflater& z, const HuffmanEntry*
     c.b >>= t->Bits;
     c.k -= t->Bits;
     e -= OpLinkBase;
-    if (!Need(z, e, c.b, c.k, c.in, c.end)) return nullptr;
+    if (c.k < e) {  // Need on the record itself
+      if (c.end - c.in >= 4) TakeFour(c.b, c.k, c.in);
+      else if (!RefillSlow(z, e, c)) return nullptr;
+    }
     t = t->Next + (c.b & MaskBits[e]);
   }
   return t;
