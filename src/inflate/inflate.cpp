@@ -306,10 +306,7 @@ void DecodeFixedBlock(Inflater& z) {
   if (z.fixedLiteral == nullptr) {
     uint16_t lengths[288];
     uint32_t i = 0;
-    for (; i < 144; ++i) lengths[i] = 8;
-    for (; i < 256; ++i) lengths[i] = 9;
-    for (; i < 280; ++i) lengths[i] = 7;
-    for (; i < 288; ++i) lengths[i] = 8;
+    for (; i < 288; ++i) lengths[i] = i < 144 || i >= 280 ? 8 : i < 256 ? 9 : 7;
     HuffmanEntry* literal = nullptr;
     HuffmanEntry* distance = nullptr;
     uint32_t bits = 7;  // result 0, root width 7
