@@ -3,9 +3,10 @@
 #include <cstring>
 #include "util/speed.h"
 
-const uint16_t MaskBits[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F, 0x003F,
-                               0x007F, 0x00FF, 0x01FF, 0x03FF, 0x07FF, 0x0FFF, 0x1FFF,
-                               0x3FFF, 0x7FFF, 0xFFFF};
+// Natural alignment, as for the tables of inflate.cpp.
+alignas(2) const uint16_t MaskBits[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F,
+                                          0x003F, 0x007F, 0x00FF, 0x01FF, 0x03FF, 0x07FF,
+                                          0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
 
 void NeedBits(Inflater& z, uint32_t n, uint32_t& bits, uint32_t& count) {
   EntryInput& in = z.in;

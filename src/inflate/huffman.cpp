@@ -18,7 +18,19 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
   // peeking a root's worth of bits never reads past the last code of a stream.
   const uint32_t el = n > 256 ? lengths[256] : MaxCodeLength;
 
-  uint32_t c[MaxCodeLength + 1] = {};  // codes per length
+  // The small arrays of the build in one record, the most used first: next to the stack
+  // pointer they take the shortest addressing (the symbol list v lies beyond them).
+  struct {
+    uint32_t c[MaxCodeLength + 1];  // codes per length
+    uint32_t x[MaxCodeLength + 1];  // offsets in v per length; then, per level, a table's pattern
+    uint32_t l[MaxCodeLength];      // per level, the width of its table
+    HuffmanEntry* u[MaxCodeLength];  // per level, its table
+  } a;
+  uint32_t(&c)[MaxCodeLength + 1] = a.c;
+  uint32_t(&x)[MaxCodeLength + 1] = a.x;
+  uint32_t(&l)[MaxCodeLength] = a.l;
+  HuffmanEntry* (&u)[MaxCodeLength] = a.u;
+  for (uint32_t& count : c) count = 0;
   for (uint32_t i = 0; i < n; ++i) {
     if (lengths[i] > MaxCodeLength) return 2;
     ++c[lengths[i]];
@@ -32,8 +44,9 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
   uint32_t minLen = 1, maxLen = MaxCodeLength;
   while (c[minLen] == 0) ++minLen;
   while (c[maxLen] == 0) --maxLen;
-  if (lookupBits < minLen) lookupBits = minLen;
-  if (lookupBits > maxLen) lookupBits = maxLen;
+  uint32_t bits = lookupBits;  // root, chain and lookupBits are written once, at the end
+  if (bits < minLen) bits = minLen;
+  if (bits > maxLen) bits = maxLen;
 
   // Kraft check: y counts the patterns of the current length still free. Whatever is free at
   // the longest length becomes dummy codes (Op 99), which makes every table complete.
@@ -44,7 +57,6 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
   c[maxLen] += uint32_t(y);
 
   // Symbols sorted by length, ties by symbol number.
-  uint32_t x[MaxCodeLength + 1];
   x[1] = 0;
   for (uint32_t len = 1; len < maxLen; ++len) x[len + 1] = x[len] + c[len];
   uint16_t v[MaxSymbols];
@@ -55,9 +67,7 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
   // Walk the codes in bit-reversed canonical order. Level h has table u[h] of width l[h]; w is
   // the number of bits resolved by the tables above the current one; x[h] is the pattern of
   // the w low bits that leads into table h.
-  root = nullptr;
-  HuffmanEntry* u[MaxCodeLength];
-  uint32_t l[MaxCodeLength];
+  HuffmanEntry* last = chain;
   uint32_t i = 0, w = 0, z = 0, next = 0;
   int32_t h = -1;
   x[0] = 0;
@@ -66,7 +76,7 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
       while (k > w + (h < 0 ? 0 : l[h])) {  // open a table one level deeper
         w += h < 0 ? 0 : l[h];
         ++h;
-        z = maxLen - w < lookupBits ? maxLen - w : lookupBits;
+        z = maxLen - w < bits ? maxLen - w : bits;
         uint32_t j = k - w;
         uint32_t f = uint32_t(1) << j;
         if (f > a + 1) {
@@ -90,10 +100,9 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
         block->Op = 0;
         block->Bits = uint8_t(j);
         block->Value = 0;
-        block->Next = chain;
-        chain = block + 1;
+        block->Next = last;
+        last = block + 1;
         u[h] = block + 1;
-        if (root == nullptr) root = block + 1;
         if (h > 0) {
           x[h] = i;
           HuffmanEntry link;
@@ -139,6 +148,8 @@ int BuildHuffmanTables(const uint16_t* lengths, uint32_t n, uint32_t s, const ui
       }
     }
   }
+  root = u[0];  // the first table opened, at level 0
+  chain = last;
   lookupBits = l[0];
   return (y != 0 && maxLen != 1) ? 1 : 0;
 }

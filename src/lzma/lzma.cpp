@@ -68,7 +68,7 @@ ZELVIX_INLINE void Normalize(LzmaRange& rc) {
   } else {
     EntryInput& in = *rc.in;
     int32_t c;
-    if (int32_t(in.pos) < in.count && in.left > 0) {  // NextInputByte's own first case
+    if (int32_t(in.pos) < in.count) {  // a byte still in the chunk: never beyond the entry
       --in.left;
       c = in.chunk[in.pos++];
     } else {
