@@ -173,7 +173,7 @@ TEST(ExtractorExtraction, NestedPathOfAbout300Characters) {
   EXPECT_EQ(e2e::ExitCodeOf(process), 0u);
 }
 
-// During one long entry (256 MB decoded) the window answers its messages within a second, its
+// During one long entry (1 GiB decoded) the window answers its messages within a second, its
 // caption and its bar show how much of the archive has been read, the status line names the
 // target (backslashes only), Exit reads "Cancel" and the controls that cannot act are disabled.
 // By the time the closing message shows, caption, status line, bar, Exit and controls are as

@@ -314,12 +314,13 @@ def main(argv):
         verify(name, data, entries, path)
         if entries is not None:
             write_contents(outdir, name, entries)
-    # huge/huge.zip: one deflated entry of 256 MB of text (about 256 KB in the archive), for the
-    # window that must stay alive during one long entry; apart from the fixtures every test
-    # walks.
+    # huge/huge.zip: one deflated entry of 1 GiB of text (a few MB in the archive), for the
+    # window that must stay alive during one long entry (long enough for a test that reads the
+    # window across processes to see its bar at several positions); apart from the fixtures
+    # every test walks.
     os.makedirs(os.path.join(outdir, "huge"), exist_ok=True)
     with open(os.path.join(outdir, "huge", "huge.zip"), "wb") as f:
-        f.write(build_archive([Entry("huge.txt", b"Zelvix keeps its window alive.\r\n" * (8 << 20))]))
+        f.write(build_archive([Entry("huge.txt", b"Zelvix keeps its window alive.\r\n" * (32 << 20))]))
 
 
 if __name__ == "__main__":
