@@ -171,7 +171,7 @@ bool NextEntry(EntryWalk& walk) {
   SettleExtent(walk);
   if (walk.stop != WalkStop::Walking) return false;
   walk.listed = EntryIsListed(walk.central, walk.file, walk.header, walk.name, walk.headerPos);
-  if (!ReadsSolidPackages || !walk.entersIndex || !IsSolidIndex(walk)) return true;
+  if (!walk.entersIndex || !IsSolidIndex(walk)) return true;
   walk.entersIndex = false;  // one index per archive; its payload is the next entry
   const bool indexListed = walk.listed;
   uint8_t* const index = DecodeIndex(walk);

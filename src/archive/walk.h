@@ -70,8 +70,8 @@ struct EntryWalk {
   EntryWalk& operator=(const EntryWalk&) = delete;
 };
 
-// The walk stands in an index (see entersIndex; ReadsSolidPackages in codec/entry_io.h).
-inline bool InIndex(const EntryWalk& walk) { return ReadsSolidPackages && walk.index != nullptr; }
+// The walk stands in an index (see entersIndex).
+inline bool InIndex(const EntryWalk& walk) { return walk.index != nullptr; }
 
 constexpr uint16_t SolidMarkerId = 0x7A5A;  // the index's extra field: format version, then 0
 constexpr uint16_t SolidFormatVersion = 2;

@@ -15,12 +15,12 @@ int32_t RefillInput(EntryInput& in) {
   const uint32_t want = in.left <= 0 ? 0 : in.left < int32_t(InputChunkSize) ? uint32_t(in.left) : InputChunkSize;
   int32_t got = 0;
   if (want != 0) {
-    if (ReadsSolidPackages && in.source != nullptr) got = in.source->read(in.source, in.chunk, want);
-    else if (!ReadsSolidPackages || in.resumeAt == -1 || FileSeek(in.file, in.resumeAt) == in.resumeAt)
+    if (in.source != nullptr) got = in.source->read(in.source, in.chunk, want);
+    else if (in.resumeAt == -1 || FileSeek(in.file, in.resumeAt) == in.resumeAt)
       got = FileRead(in.file, in.chunk, want);
   }
   if (got < 0) got = 0;  // a failed read brings nothing
-  if (ReadsSolidPackages && in.resumeAt != -1) in.resumeAt += got;
+  if (in.resumeAt != -1) in.resumeAt += got;
   if (in.encrypted) DecryptBuffer(in.keys, in.chunk, got);
   in.count = got;
   in.pos = 0;

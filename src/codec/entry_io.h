@@ -16,14 +16,6 @@
 
 constexpr uint32_t InputChunkSize = 32768;  // largest read from the package file
 
-// Whether this build reads solid packages: natively always (the tests and the fuzz targets run
-// the reader); the stub once its budget has room for the reader's 1,344 bytes.
-#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
-constexpr bool ReadsSolidPackages = true;
-#else
-constexpr bool ReadsSolidPackages = true;
-#endif
-
 // Where an entry's bytes come from when not straight from the package file: a solid package's
 // decoded payload. read places up to n (at least 1) bytes in buffer and returns how many; 0 once
 // the source has no more.

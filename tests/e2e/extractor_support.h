@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 #include "e2e_support.h"
-#include "codec/entry_io.h"  // ReadsSolidPackages
 #include "support/lzma_writer.h"  // tests/unit: the hand-made LZMA streams
 
 namespace ext {
@@ -232,11 +231,10 @@ inline std::string Solid(const std::vector<ZipEntry>& entries) {
 // Whether zip is a solid package's archive (its first entry the index).
 inline bool IsSolidPackage(const std::string& zip) { return zip.compare(30, 11, "payload.idx") == 0; }
 
-// The archives a test runs over: zip, and a solid package of the same entries where the stub
-// reads solid packages.
+// The archives a test runs over: zip, and a solid package of the same entries.
 inline std::vector<std::string> AndSolid(const std::string& zip, const std::vector<ZipEntry>& entries) {
   std::vector<std::string> zips{zip};
-  if (ReadsSolidPackages) zips.push_back(Solid(entries));
+  zips.push_back(Solid(entries));
   return zips;
 }
 
