@@ -277,9 +277,11 @@ Step ExtractEntry(Run& run) {
     return Step::NextEntry;
   }
   run.entryReady = false;
-  SeekArchive(ArchiveHandle, run.walk.dataPos);
   const bool encrypted = (header.Flags & FlagEncrypted) != 0;
   const bool solid = InIndex(run.walk);
+  // An entry of the package file is read from its data on; a solid one from its payload, where
+  // dataPos counts in the index.
+  if (!solid) SeekArchive(ArchiveHandle, run.walk.dataPos);
   CipherKeys keys;  // set by SettlePassword, read only after Open
   // A solid payload's entries are never encrypted: such an entry fails alone.
   const PasswordResult password = !encrypted ? PasswordResult::Open
