@@ -18,8 +18,12 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror caught mid-sync can fail one index (seen: bookworm-security's i386 list). Then the
+  # two architectures would be offered different versions of the same libraries, and wine32
+  # could not be installed: take every package from the release's own suite instead.
+  suite=()
+  apt-get update -qq || { sleep 10; apt-get update -qq; } || suite=(-t bookworm)
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${suite[@]}" "${missing[@]}" >/dev/null
 fi
 
 # Wine's 32-bit half is an i386 Linux program. Some kernels here boot with IA32 emulation off;
@@ -29,7 +33,7 @@ if ! runs_i386; then
   if ! dpkg-query -W -f='${Version}' qemu-user 2>/dev/null | grep -qE '^1:(8|9|[1-9][0-9])\.'; then
     echo "setup: installing qemu-user from bookworm-backports"
     echo 'deb http://deb.debian.org/debian bookworm-backports main' > /etc/apt/sources.list.d/zelvix-backports.list
-    apt-get update -qq
+    apt-get update -qq || echo "setup: an index failed to update; backports' own is enough here"
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user >/dev/null
   fi
   [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
