@@ -217,3 +217,35 @@ TEST(ExtractorFailure, FailedEntriesLeaveTheUsersFilesAsTheyWere) {
     EXPECT_EQ(Below(target), c.files) << "and no temporary file is left";
   }
 }
+
+// A disk that fills during an entry: "Error Writing..." names the target and gives the system's
+// own reason, the walk ends there, the user's file at that name stays as it was and nothing of
+// the run is left on the disk. ZELVIX_SMALL_DISK is a 4 MB tmpfs that the test command mounts.
+TEST(ExtractorFailure, FullDiskIsToldAndLeavesTheUsersFileAsItWas) {
+  const std::string disk = support::EnvPath("ZELVIX_SMALL_DISK");
+  if (disk.empty() || !support::FileExists(JoinPath(disk, ".small-disk")))
+    GTEST_SKIP() << "no small disk mounted (tests/tools/small_disk.sh needs root)";
+  const std::string target = JoinPath(disk, "pkg");
+  support::RemoveTree(target);
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(support::WriteFileBytes(JoinPath(target, "victim.txt"), "the user's own file"));
+  wchar_t reason[512];
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL,
+                                0, reason, 512, nullptr);
+  while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' || reason[length - 1] == ' ')) --length;
+  const std::string dir = support::FreshTestDir();
+  ui::Process process;
+  HWND dialog = StartPackage(
+      process, dir, Zip({Stored("victim.txt", std::string(6 << 20, 'v')), Stored("next.txt", "n")}), "", target);
+  ASSERT_NE(dialog, nullptr);
+  PressAndExpect(process, dialog, IDOK, "Error Writing...",
+                 JoinPath(target, "victim.txt") + "\r\n" + support::ToUtf8(std::wstring(reason, length)),
+                 ui::MessageIcon::Stop);
+  e2e::ExpectMessageBox(process, FailedCaption, FailedText, ui::MessageIcon::Stop);
+  EXPECT_EQ(Highlighted(dialog), (std::vector<std::string>{"next.txt", "victim.txt"}));
+  ASSERT_TRUE(ui::PressButton(dialog, IDCANCEL));
+  EXPECT_EQ(e2e::ExitCodeOf(process), 2u);
+  EXPECT_EQ(support::ReadFileBytes(JoinPath(target, "victim.txt")), "the user's own file");
+  EXPECT_EQ(Below(target), std::vector<std::string>{"victim.txt"}) << "and no file of the run is left";
+  support::RemoveTree(target);
+}
