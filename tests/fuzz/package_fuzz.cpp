@@ -3,8 +3,8 @@
 // the one of the seed archives), its name decoded and judged; a solid package's entries through
 // its payload. Properties: walk and decoders end
 // (libFuzzer's timeout), stay inside their buffers (the sanitizers), every decoded name is
-// valid UTF-8, and an entry that passes its check really has the CRC-32 its header or
-// descriptor states: the bytes written hash to it.
+// valid UTF-8, no entry writes more than its declared uncompressed size, and an entry that passes
+// its check really has the CRC-32 its header or descriptor states: the bytes written hash to it.
 #include <zlib.h>
 #include <cstdio>
 #include <cstdlib>
@@ -70,10 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       EntryInput in(package, EntryDataSize(header), encrypted ? &keys : nullptr);
       if (solid) in.source = payload;
       EntryOutput out(output);
+      out.declaredSize = header.UncompressedSize;
       good = DecodeEntry(header, in, out);
     }
-    if (!good) continue;
     const std::vector<uint8_t> written = fuzz::FileBytes(output);
+    if (written.size() > header.UncompressedSize) {
+      std::fprintf(stderr, "an entry wrote more bytes than its declared size\n");
+      abort();
+    }
+    if (!good) continue;
     if (uint32_t(crc32(0, written.data(), uInt(written.size()))) != header.Crc32) {
       std::fprintf(stderr, "an entry passed its check with bytes of another CRC-32\n");
       abort();
