@@ -30,7 +30,7 @@ static const char* const SwitchesText =
     "-p PASSWORD\ttry this password first\r"
     "-z\talso write the archive to <package>_.zip\r"
     "-- ARGS\tgive ARGS to setup.exe\r\r"
-    "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 not all extracted.";
+    "Also /s, /d, /p. Exit codes: 0 done, 1 damaged archive, 2 not all extracted, 1223 cancelled.";
 static const char* const UsageText =
     "Couldn't find attached archive. To create package:\r\rZelvix.exe  ZipName  [Options  [ExtPath] ]\r\r";
 
