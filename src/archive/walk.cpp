@@ -35,15 +35,15 @@ bool AddToPosition(int32_t base, uint32_t length, int32_t& sum) {
 }
 
 // Reads count bytes at position: of the decoded index while the walk stands in it, else of the
-// package file.
-bool ReadAt(EntryWalk& walk, int32_t position, void* buffer, uint32_t count) {
+// package file. follows: the bytes come right after those read last, where the file stands.
+bool ReadAt(EntryWalk& walk, int32_t position, void* buffer, uint32_t count, bool follows = false) {
   if (InIndex(walk)) {
     if (uint32_t(position) > walk.indexSize || count > walk.indexSize - uint32_t(position)) return false;
     memcpy(buffer, walk.index + position, count);
     return true;
   }
-  SeekArchive(walk.file, position);
-  return LastSeekPos == position && (count == 0 || FileRead(walk.file, buffer, count) == int32_t(count));
+  if (!follows) SeekArchive(walk.file, position);
+  return (follows || LastSeekPos == position) && (count == 0 || FileRead(walk.file, buffer, count) == int32_t(count));
 }
 
 WalkStop Stop(EntryWalk& walk, WalkStop why) {
@@ -64,7 +64,7 @@ WalkStop ReadEntryHeader(EntryWalk& walk) {
     return Stop(walk, WalkStop::TooFar);
   walk.name = walk.fields.get();
   walk.extra = walk.name + nameLength;
-  return ReadAt(walk, walk.headerPos + int32_t(LocalHeaderSize), walk.fields.get(), fieldsLength)
+  return ReadAt(walk, walk.headerPos + int32_t(LocalHeaderSize), walk.fields.get(), fieldsLength, true)
              ? WalkStop::Walking
              : Stop(walk, WalkStop::CutHeader);
 }

@@ -29,7 +29,8 @@ struct ArchiveFindings {
 // Walks the archive at offset in f. Attached: every entry the walk reaches must be stored,
 // deflated or LZMA, and unencrypted or under traditional encryption; a first entry that bears
 // the solid marker makes it a solid package's archive, which must be the index and the payload
-// as the layout has them, its index decoding to local headers. Payload: every entry stored, unencrypted, sizes in its header.
+// as the layout has them, its index decoding to local headers. Payload: every entry stored,
+// unencrypted, sizes in its header.
 // With needSetup, setup.exe must stand at the top (not checked for a solid package's attached
 // archive: its payload holds the files).
 ArchiveFindings CheckArchive(FileHandle f, int32_t offset, ArchiveRole role, bool needSetup);
